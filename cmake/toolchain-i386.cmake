@@ -1,0 +1,16 @@
+# 32-bit x86 Linux: the width of the driver's ABI. The kernel of a build machine may not run
+# i386 code, so tests go through qemu's user-mode emulator when it is there.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(CMAKE_C_COMPILER gcc)
+set(CMAKE_CXX_COMPILER g++)
+set(CMAKE_C_FLAGS_INIT "-m32")
+set(CMAKE_CXX_FLAGS_INIT "-m32")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-m32")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-m32")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-m32")
+set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
+find_program(EPL2_QEMU_I386 qemu-i386)
+if(EPL2_QEMU_I386)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${EPL2_QEMU_I386})
+endif()

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, the Debian packages that building and testing this tree needs and that are
+# not there yet. Safe to run again: it installs only what is missing.
+set -euo pipefail
+
+packages=(
+  # toolchains: native, 32-bit Linux (the driver's ABI), 32-bit Windows
+  build-essential cmake ninja-build g++-multilib g++-mingw-w64-i686 binutils-mingw-w64-i686
+  # runs i386 test programs on a kernel that cannot execute them itself
+  qemu-user
+  # tests
+  googletest
+  # host: JSON labels
+  nlohmann-json3-dev
+  # eplview: barcodes, PNG, glyphs, decoding in tests
+  libzint-dev libpng-dev libfreetype-dev fonts-dejavu-core libzxing-dev
+  # independent PCX writer used by the graphics tests
+  imagemagick
+  # fuzzers (clang's libFuzzer with its sanitizer runtimes)
+  clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "install-deps: installing ${missing[*]}"
+  if [[ $(id -u) -ne 0 ]]; then sudo=sudo; else sudo=; fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+else
+  echo "install-deps: everything is installed"
+fi
