@@ -24,8 +24,9 @@ HostJob::HostJob(const Module& module, Sink& sink) : module_(&module), sink_(&si
     store_le(handle_.data() + job_handle_sink_offset, word(static_cast<Sink*>(sink_)));
 }
 
-void HostJob::select_model(std::int32_t model_class, std::int32_t reduced_options, std::int32_t resolution_code,
-                           std::int32_t memory_code, std::int32_t printer_type) {
+void HostJob::select_model(std::int32_t model_class, std::int32_t reduced_options,
+                           std::int32_t resolution_code, std::int32_t memory_code,
+                           std::int32_t printer_type) {
     const RecordView r = record();
     r.set(job::model_class, model_class);
     r.set(job::reduced_options, reduced_options);

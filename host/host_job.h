@@ -19,7 +19,7 @@ namespace epl2::host {
 
 // A PCX image object as the host passes it to pcx_begin, pcx_map and pcx_end.
 class PcxObject {
-public:
+   public:
     PcxObject();
     [[nodiscard]] PcxObjectView view() noexcept { return PcxObjectView(bytes_.data()); }
     [[nodiscard]] std::uint32_t word() const noexcept { return epl2::host::word(bytes_.data()); }
@@ -27,13 +27,13 @@ public:
     // The chunk must stay alive until the call that reads it returns.
     void set_chunk(std::string_view chunk, bool continues);
 
-private:
+   private:
     alignas(8) std::array<std::byte, pcx_object_size> bytes_{};
     std::string name_;
 };
 
 class HostJob {
-public:
+   public:
     HostJob(const Module& module, Sink& sink);
     HostJob(const HostJob&) = delete;
     HostJob& operator=(const HostJob&) = delete;
@@ -41,7 +41,9 @@ public:
     [[nodiscard]] RecordView record() noexcept { return RecordView(record_.data()); }
     [[nodiscard]] std::uint32_t handle() const noexcept { return word(handle_.data()); }
     [[nodiscard]] const EntryPoints& entry() const noexcept { return module_->entry(); }
-    [[nodiscard]] BarcodeObjectView barcode() noexcept { return BarcodeObjectView(barcode_.data()); }
+    [[nodiscard]] BarcodeObjectView barcode() noexcept {
+        return BarcodeObjectView(barcode_.data());
+    }
 
     // Calls an entry point with this job's handle first; every further argument becomes one word.
     template <class Fn, class... Args>
@@ -50,8 +52,9 @@ public:
     }
 
     // Model fields as a host copies them from a model record, then prtsetup.
-    void select_model(std::int32_t model_class, std::int32_t reduced_options, std::int32_t resolution_code,
-                      std::int32_t memory_code, std::int32_t printer_type);
+    void select_model(std::int32_t model_class, std::int32_t reduced_options,
+                      std::int32_t resolution_code, std::int32_t memory_code,
+                      std::int32_t printer_type);
 
     void set_label_name(std::string_view name);
     void set_form_mode(std::uint8_t mode) noexcept { record().set(job::form_mode, mode); }
@@ -63,7 +66,7 @@ public:
 
     [[nodiscard]] Sink& sink() noexcept { return *sink_; }
 
-private:
+   private:
     const Module* module_;
     Sink* sink_;
     alignas(8) std::array<std::byte, record_size> record_{};

@@ -14,7 +14,9 @@ namespace {
 
 #if defined(_WIN32)
 constexpr const char* module_file_name = "epl2drv.dll";
-std::string last_error() { return "error " + std::to_string(GetLastError()); }
+std::string last_error() {
+    return "error " + std::to_string(GetLastError());
+}
 #else
 constexpr const char* module_file_name = "epl2drv.so";
 std::string last_error() {
@@ -31,9 +33,11 @@ Module::Module(const std::string& path) : path_(path) {
 #else
     handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
 #endif
-    if (handle_ == nullptr) throw ModuleError("cannot load driver module " + path + ": " + last_error());
+    if (handle_ == nullptr)
+        throw ModuleError("cannot load driver module " + path + ": " + last_error());
     try {
-#define EPL2_ENTRY(result, name, words) entry_.name = reinterpret_cast<epl2_##name##_fn>(find(#name));
+#define EPL2_ENTRY(result, name, words) \
+    entry_.name = reinterpret_cast<epl2_##name##_fn>(find(#name));
 #include "entry_points.inc"
 #undef EPL2_ENTRY
     } catch (...) {
@@ -42,7 +46,9 @@ Module::Module(const std::string& path) : path_(path) {
     }
 }
 
-Module::~Module() { close(); }
+Module::~Module() {
+    close();
+}
 
 void Module::close() noexcept {
     if (handle_ == nullptr) return;
@@ -67,7 +73,8 @@ void* Module::find(const char* name) const {
 std::span<const std::byte> Module::model_table() const noexcept {
 #if defined(_WIN32)
     HMODULE module = reinterpret_cast<HMODULE>(handle_);
-    HRSRC info = FindResourceExA(module, "DBI", MAKEINTRESOURCEA(1), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    HRSRC info = FindResourceExA(module, "DBI", MAKEINTRESOURCEA(1),
+                                 MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
     if (info == nullptr) return {};
     HGLOBAL loaded = LoadResource(module, info);
     if (loaded == nullptr) return {};
@@ -76,7 +83,8 @@ std::span<const std::byte> Module::model_table() const noexcept {
 #else
     // Linux modules carry the same bytes under two data symbols in place of a resource section.
     const auto* bytes = static_cast<const std::byte*>(dlsym(handle_, "resource_DBI_1_1033"));
-    const auto* size = static_cast<const std::uint32_t*>(dlsym(handle_, "resource_DBI_1_1033_size"));
+    const auto* size =
+        static_cast<const std::uint32_t*>(dlsym(handle_, "resource_DBI_1_1033_size"));
     if (bytes == nullptr || size == nullptr) return {};
     return {bytes, *size};
 #endif

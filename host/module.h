@@ -15,7 +15,7 @@ namespace epl2::host {
 static_assert(sizeof(void*) == 4, "the host shares 32-bit pointers with the driver module");
 
 class ModuleError : public std::runtime_error {
-public:
+   public:
     using std::runtime_error::runtime_error;
 };
 
@@ -39,7 +39,7 @@ std::uint32_t word(T value) noexcept {
 }
 
 class Module {
-public:
+   public:
     // Loads the module file (epl2drv.so / epl2drv.dll); throws ModuleError naming the file and
     // the first entry point that is missing.
     explicit Module(const std::string& path);
@@ -53,7 +53,7 @@ public:
     // The module's model table resource (type "DBI", id 1, language 1033); empty when absent.
     [[nodiscard]] std::span<const std::byte> model_table() const noexcept;
 
-private:
+   private:
     void* find(const char* name) const;
     void close() noexcept;
 

@@ -12,8 +12,12 @@ std::string RecordingSink::bytes() const {
     return all;
 }
 
-void DriverFileObject::first_operation() { ++first_calls; }
-void DriverFileObject::second_operation() { ++second_calls; }
+void DriverFileObject::first_operation() {
+    ++first_calls;
+}
+void DriverFileObject::second_operation() {
+    ++second_calls;
+}
 
 DriverFileFactory& driver_file_factory() noexcept {
     static DriverFileFactory factory;
@@ -38,11 +42,14 @@ EPL2_HOST_EXPORT void _store_bin(std::uint32_t handle, const char* bytes, std::i
     const auto sink_word = epl2::load_le<std::uint32_t>(block + epl2::host::job_handle_sink_offset);
     auto* sink = reinterpret_cast<epl2::host::Sink*>(static_cast<std::uintptr_t>(sink_word));
     if (sink == nullptr) return;
-    const std::size_t n = length == -1 ? std::strlen(bytes) : length < 0 ? 0 : static_cast<std::size_t>(length);
+    const std::size_t n = length == -1 ? std::strlen(bytes)
+                          : length < 0 ? 0
+                                       : static_cast<std::size_t>(length);
     sink->write(std::string_view(bytes, n));
 }
 
-EPL2_HOST_EXPORT void* xCreateFlatDriverFile(std::uint32_t argument, void (*getter)(std::uint32_t)) {
+EPL2_HOST_EXPORT void* xCreateFlatDriverFile(std::uint32_t argument,
+                                             void (*getter)(std::uint32_t)) {
     auto& factory = epl2::host::driver_file_factory();
     ++factory.create_calls;
     factory.last_argument = argument;

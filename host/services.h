@@ -12,27 +12,27 @@ namespace epl2::host {
 
 // Receives the printer bytes of one job, one _store_bin call at a time.
 class Sink {
-public:
+   public:
     virtual ~Sink() = default;
     virtual void write(std::string_view bytes) = 0;
 };
 
 // Keeps every call, in order: tests compare the bytes and, where it matters, the calls.
 class RecordingSink : public Sink {
-public:
+   public:
     void write(std::string_view bytes) override { calls_.emplace_back(bytes); }
     [[nodiscard]] const std::vector<std::string>& calls() const noexcept { return calls_; }
     [[nodiscard]] std::string bytes() const;
     void clear() noexcept { calls_.clear(); }
 
-private:
+   private:
     std::vector<std::string> calls_;
 };
 
 // The host's driver-file object: two virtual operations, no virtual destructor, the layout a
 // host compiler gives such a class. Counts how the driver uses it.
 class DriverFileObject {
-public:
+   public:
     virtual void first_operation();
     virtual void second_operation();
     int first_calls = 0;

@@ -30,7 +30,7 @@ namespace epl2 {
 // matches the host compiler's vtable (thiscall on Windows). It must not live in an unnamed
 // namespace: there the compiler may conclude that no class implements it and replace the call.
 class DriverFile {
-public:
+   public:
     virtual void first_operation() = 0;
     virtual void second_operation() = 0;
 };
@@ -56,7 +56,8 @@ std::uint32_t word_of_address(void*, const void* p) {
     return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(p));
 }
 
-constinit const epl2::HostPort module_port{nullptr, &forward_store_bin, &address_of_word, &word_of_address};
+constinit const epl2::HostPort module_port{nullptr, &forward_store_bin, &address_of_word,
+                                           &word_of_address};
 
 // Module-wide: the driver-file object, created on the first GetDriverFile call that gets one.
 constinit epl2::DriverFile* driver_file_slot = nullptr;
@@ -73,7 +74,9 @@ std::int32_t with_job(std::uint32_t handle, Body body) {
     return body(epl2::Job(module_port, handle, address_of_word(nullptr, record)));
 }
 
-std::int32_t as_int(std::uint32_t word) { return static_cast<std::int32_t>(word); }
+std::int32_t as_int(std::uint32_t word) {
+    return static_cast<std::int32_t>(word);
+}
 
 }  // namespace
 
@@ -230,13 +233,16 @@ EPL2_EXPORT std::int32_t savevar2(std::uint32_t, std::uint32_t, std::uint32_t) {
 #if defined(_WIN32)
 // The DLL links no C runtime start-up code (nothing to construct, nothing to allocate): this is its
 // whole entry point.
-__stdcall int DllMainCRTStartup(void*, unsigned long, void*) { return 1; }
+__stdcall int DllMainCRTStartup(void*, unsigned long, void*) {
+    return 1;
+}
 #endif
 
 }  // extern "C"
 
 // The definitions above must match the declarations generated from the entry point list.
 #include "entry_points.h"
-#define EPL2_ENTRY(result, name, words) static_assert(std::is_same_v<decltype(&name), epl2_##name##_fn>);
+#define EPL2_ENTRY(result, name, words) \
+    static_assert(std::is_same_v<decltype(&name), epl2_##name##_fn>);
 #include "entry_points.inc"
 #undef EPL2_ENTRY

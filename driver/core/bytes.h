@@ -10,7 +10,7 @@
 namespace epl2 {
 
 template <class T>
-concept WireInteger = std::is_integral_v<T> && (sizeof(T) == 1 || sizeof(T) == 2 || sizeof(T) == 4);
+concept WireInteger = std::is_integral_v<T> &&(sizeof(T) == 1 || sizeof(T) == 2 || sizeof(T) == 4);
 
 template <WireInteger T>
 constexpr T load_le(const std::byte* p) noexcept {

@@ -18,7 +18,8 @@ std::int32_t thousandths_to_dots(std::int32_t value, std::int32_t dpi) noexcept 
 }  // namespace
 
 std::int32_t map_x(RecordView record, std::int32_t x) noexcept {
-    const std::int32_t spare = wrap_sub(record.get(job::max_print_width), record.get(job::label_width));
+    const std::int32_t spare =
+        wrap_sub(record.get(job::max_print_width), record.get(job::label_width));
     const std::int32_t dpi = record.get(job::dpi_x);
     if (record.get(job::model_class) == model_class_right_aligned &&
         record.get(job::printer_type) != printer_type_always_centred) {

@@ -24,7 +24,8 @@ void BoundedWriter::put_decimal(std::int64_t value, int min_digits) noexcept {
     int n = 0;
     bool negative = value < 0;
     // Work on the magnitude as unsigned so the most negative value needs no special case.
-    std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     do {
         digits[n++] = static_cast<char>('0' + magnitude % 10);
         magnitude /= 10;
@@ -44,7 +45,9 @@ void BoundedWriter::truncate(std::size_t n) noexcept {
 
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 }  // namespace
 

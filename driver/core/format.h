@@ -13,7 +13,7 @@
 namespace epl2 {
 
 class BoundedWriter {
-public:
+   public:
     // out must hold at least one byte (for the terminator); an empty span writes nothing.
     explicit BoundedWriter(std::span<char> out) noexcept;
 
@@ -31,7 +31,7 @@ public:
     // well-formed prefix.
     void truncate(std::size_t n) noexcept;
 
-private:
+   private:
     std::span<char> out_;
     std::size_t written_ = 0;
     std::size_t needed_ = 0;
@@ -39,14 +39,15 @@ private:
 
 // One argument of a command template.
 class FormatArg {
-public:
+   public:
     enum class Kind : std::uint8_t { number, text, character };
 
     constexpr FormatArg(std::int32_t v) noexcept : kind_(Kind::number), number_(v) {}
     constexpr FormatArg(std::uint32_t v) noexcept : kind_(Kind::number), number_(v) {}
     constexpr FormatArg(std::uint16_t v) noexcept : kind_(Kind::number), number_(v) {}
     constexpr FormatArg(std::uint8_t v) noexcept : kind_(Kind::number), number_(v) {}
-    constexpr FormatArg(char c) noexcept : kind_(Kind::character), number_(static_cast<unsigned char>(c)) {}
+    constexpr FormatArg(char c) noexcept
+        : kind_(Kind::character), number_(static_cast<unsigned char>(c)) {}
     constexpr FormatArg(std::string_view s) noexcept : kind_(Kind::text), text_(s) {}
     constexpr FormatArg(const char* s) noexcept : kind_(Kind::text), text_(s ? s : "") {}
 
@@ -54,7 +55,7 @@ public:
     [[nodiscard]] constexpr std::int64_t number() const noexcept { return number_; }
     [[nodiscard]] constexpr std::string_view text() const noexcept { return text_; }
 
-private:
+   private:
     Kind kind_;
     std::int64_t number_ = 0;
     std::string_view text_;

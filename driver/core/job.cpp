@@ -15,7 +15,8 @@ bool Job::send_line(std::string_view templ, std::initializer_list<FormatArg> arg
     return true;
 }
 
-bool Job::send_line_crlf(std::string_view templ, std::initializer_list<FormatArg> args) const noexcept {
+bool Job::send_line_crlf(std::string_view templ,
+                         std::initializer_list<FormatArg> args) const noexcept {
     if (!send_line(templ, args)) return false;
     send_crlf();
     return true;

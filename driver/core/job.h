@@ -28,7 +28,7 @@ struct HostPort {
 };
 
 class Job {
-public:
+   public:
     Job(const HostPort& port, std::uint32_t handle, std::byte* record) noexcept
         : port_(&port), handle_(handle), record_(record) {}
 
@@ -64,9 +64,10 @@ public:
     // was sent.
     bool send_line(std::string_view templ, std::initializer_list<FormatArg> args) const noexcept;
     // send_line, then the separate CR LF.
-    bool send_line_crlf(std::string_view templ, std::initializer_list<FormatArg> args) const noexcept;
+    bool send_line_crlf(std::string_view templ,
+                        std::initializer_list<FormatArg> args) const noexcept;
 
-private:
+   private:
     const HostPort* port_;
     std::uint32_t handle_;
     RecordView record_;

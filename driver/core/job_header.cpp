@@ -20,18 +20,20 @@ constexpr std::int32_t form_memory_kb = 8;
 
 // Image buffer kilobytes per inch of label length, by print head.
 std::int32_t image_buffer_factor(RecordView r) noexcept {
-    if (r.get(job::resolution_code) == 0) return 47;  // 300 dpi head
+    if (r.get(job::resolution_code) == 0) return 47;    // 300 dpi head
     return r.get(job::job_model_class) == 1 ? 12 : 22;  // narrow 203 dpi head : standard
 }
 
 void compute_memory_split(RecordView r) noexcept {
     const std::int32_t memory = r.get(job::memory_size_kb);
-    std::int32_t image = trunc_div(wrap_add(wrap_mul(r.get(job::label_height), image_buffer_factor(r)), 500), 1000);
+    std::int32_t image =
+        trunc_div(wrap_add(wrap_mul(r.get(job::label_height), image_buffer_factor(r)), 500), 1000);
     const std::int32_t image_limit = wrap_sub(wrap_sub(memory, form_memory_kb), 15);
     if (image > image_limit) image = image_limit;
     r.set(job::form_memory_size, form_memory_kb);
     r.set(job::image_buffer_size, image);
-    r.set(job::graphics_memory_size, wrap_sub(wrap_sub(wrap_sub(memory, form_memory_kb), image), 10));
+    r.set(job::graphics_memory_size,
+          wrap_sub(wrap_sub(wrap_sub(memory, form_memory_kb), image), 10));
 }
 
 void send_memory_block(const Job& job) noexcept {
@@ -44,7 +46,9 @@ void send_memory_block(const Job& job) noexcept {
                                        r.get(job::graphics_memory_size)});
 }
 
-char offset_sign(RecordView r) noexcept { return r.get(job::black_line_direction) != 0 ? '-' : '+'; }
+char offset_sign(RecordView r) noexcept {
+    return r.get(job::black_line_direction) != 0 ? '-' : '+';
+}
 
 // Only these two printer classes take a signed gap offset; the others read it as "+n".
 bool takes_signed_gap_offset(RecordView r) noexcept {
@@ -145,7 +149,8 @@ std::int32_t maininit(const Job& job) noexcept {
     r.set(job::graphic_slot_cursor, 0);
     derive_form_name(r);
     r.set(job::last_text_font, -1);
-    if (r.get(job::memory_reconfigure) != 0 && r.get(job::memory_command_off) == 0) send_memory_block(job);
+    if (r.get(job::memory_reconfigure) != 0 && r.get(job::memory_command_off) == 0)
+        send_memory_block(job);
     job.send("\nN\n", 3);
     job.send_crlf();
     send_label_size(job);

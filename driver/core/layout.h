@@ -47,7 +47,7 @@ struct Table {
 
 template <std::size_t Size>
 class LayoutView {
-public:
+   public:
     static constexpr std::size_t size = Size;
 
     explicit constexpr LayoutView(std::byte* base) noexcept : base_(base) {}
@@ -92,7 +92,8 @@ public:
         static_assert(TableT::offset + TableT::width <= Size, "table lies outside its block");
         static_assert(F::offset + F::width <= TableT::stride, "field lies outside its entry");
         if (index >= TableT::capacity) return 0;
-        return load_le<typename F::value_type>(base_ + TableT::offset + TableT::stride * index + F::offset);
+        return load_le<typename F::value_type>(base_ + TableT::offset + TableT::stride * index +
+                                               F::offset);
     }
 
     template <class TableT, class F>
@@ -105,7 +106,7 @@ public:
 
     [[nodiscard]] std::byte* data() const noexcept { return base_; }
 
-private:
+   private:
     std::byte* base_;
 };
 

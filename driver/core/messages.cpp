@@ -36,7 +36,8 @@ constexpr const char* notes[] = {
 
 // Copies at most 9 characters and the terminator; a null pointer empties the field.
 template <std::size_t Offset, std::size_t N>
-void store_message_string(const Job& job, ByteArray<Offset, N> field, std::uint32_t value) noexcept {
+void store_message_string(const Job& job, ByteArray<Offset, N> field,
+                          std::uint32_t value) noexcept {
     BoundedWriter writer({job.record().chars(field), N});
     const std::byte* source = job.resolve(value);
     if (source == nullptr) return;

@@ -44,8 +44,8 @@ void send_print_command(const Job& job) noexcept {
 void send_variable_data(const Job& job) noexcept {
     const RecordView r = job.record();
     const auto block = r.bytes(job::variable_data);
-    const std::int32_t length =
-        std::clamp<std::int32_t>(r.get(job::variable_data_length), 0, static_cast<std::int32_t>(block.size()));
+    const std::int32_t length = std::clamp<std::int32_t>(r.get(job::variable_data_length), 0,
+                                                         static_cast<std::int32_t>(block.size()));
     if (length > 0) job.send(reinterpret_cast<const char*>(block.data()), length);
 }
 
@@ -80,7 +80,8 @@ std::int32_t pageinit(const Job& job) noexcept {
             form_preamble(job);
         } else if (mode == form_mode::recall) {
             job.send_line("FR\"%s\"\n", {r.string(job::form_name)});
-            if (r.get(job::extra_strings_enabled) != 0) job.send_line("%s", {r.string(job::recall_suffix)});
+            if (r.get(job::extra_strings_enabled) != 0)
+                job.send_line("%s", {r.string(job::recall_suffix)});
             job.send_crlf();
         }
     }

@@ -20,7 +20,7 @@ inline host::Module& driver_module() {
 }
 
 class DriverTest : public ::testing::Test {
-protected:
+   protected:
     DriverTest() : job(driver_module(), sink) {}
 
     const host::EntryPoints& ep() { return job.entry(); }
@@ -37,6 +37,8 @@ protected:
 };
 
 // The usual ending of a command line on the wire: its own LF, then the separate CR LF.
-inline std::string line(std::string_view text) { return std::string(text) + "\n\r\n"; }
+inline std::string line(std::string_view text) {
+    return std::string(text) + "\n\r\n";
+}
 
 }  // namespace epl2::test

@@ -1,0 +1,113 @@
+// A label as eplhost reads it from JSON: its size, its printer section and its objects, with
+// every length already in thousandths of an inch and every name resolved to what the driver
+// module takes. Field references stay names until a record fills them in.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace epl2::eplhost {
+
+// A text or data value: fixed, or the named column of each record.
+struct Value {
+    std::string text;                      // fixed text, or the default of a field
+    std::optional<std::string> field;      // column name when the value is variable
+    bool required = true;                  // an empty field is an error when set
+    [[nodiscard]] bool variable() const noexcept { return field.has_value(); }
+};
+
+struct LineObject {  // horizontal or vertical line: a filled rectangle of the given thickness
+    std::int32_t x = 0, y = 0, length = 0, thickness = 0;
+    bool vertical = false;
+};
+struct RectangleObject {  // filled rectangle; reverse inverts what lies under it
+    std::int32_t x = 0, y = 0, width = 0, height = 0;
+    bool reverse = false;
+};
+struct BoxObject {  // frame whose outer edge is the given rectangle
+    std::int32_t x = 0, y = 0, width = 0, height = 0, thickness = 0;
+};
+struct TextObject {
+    std::int32_t x = 0, y = 0;  // start of the baseline
+    Value text;
+    std::int32_t font = 0;  // the module's font index; font_name resolves it when set
+    std::string font_name;
+    std::optional<std::int32_t> height, width;  // character size; the font's cell when absent
+    std::int32_t rotation = 0;                  // host quarter turns 0..3
+    bool reverse = false;
+};
+struct BarcodeObject {
+    std::int32_t x = 0, y = 0;  // bottom-left of the bars at rotation 0
+    std::string symbology;      // display name, as the label gave it
+    std::int32_t index = 0;     // the module's symbology index
+    bool sscc = false;          // data gets the SSCC marker byte
+    Value data;
+    std::int32_t height = 0;
+    std::int32_t narrow = 2;  // dots
+    std::int32_t ratio = 0;   // 0: 2:1, 1: 2.5:1, 2: 3:1
+    std::int32_t addon = 0;   // 0, 1 (two digits) or 2 (five digits)
+    bool human_readable = true;
+    std::int32_t rotation = 0;
+};
+struct MaxiCodeObject {
+    std::int32_t x = 0, y = 0;  // top-left
+    Value postal_code, country, service_class, message;
+};
+struct Pdf417Object {
+    std::int32_t x = 0, y = 0, width = 0, height = 0;  // top-left and size
+    Value data;
+    std::int32_t security_level = 0, rows = 0, columns = 0, narrow = 2, rotation = 0;
+};
+struct ImageObject {
+    std::int32_t x = 0, y = 0;     // top-left
+    std::filesystem::path file;    // as resolved against the label's folder
+    std::string name;              // stored-graphic name in printer memory
+    std::string pcx;               // the 1-bit PCX file that goes to the printer
+};
+
+using ObjectKind = std::variant<LineObject, RectangleObject, BoxObject, TextObject, BarcodeObject, MaxiCodeObject,
+                                Pdf417Object, ImageObject>;
+
+struct LabelObject {
+    std::size_t index = 0;  // position in the label's "objects" array, for messages
+    ObjectKind kind;
+};
+
+struct PrinterSection {
+    std::optional<std::string> model;
+    std::vector<std::pair<std::string, std::string>> options;  // name or id, value text
+};
+
+struct Label {
+    std::filesystem::path source;
+    std::string name;  // label name; the stored form is named after it
+    std::int32_t width = 0, height = 0;
+    std::int32_t copies = 1;
+    PrinterSection printer;
+    std::vector<LabelObject> objects;
+
+    // Every column that some object reads.
+    [[nodiscard]] std::vector<std::string> fields() const;
+    [[nodiscard]] bool has_variables() const { return !fields().empty(); }
+};
+
+// Reads and checks a label file; images are loaded and converted to PCX here. Throws Failure
+// (bad_input) naming the file, the line and column of malformed JSON, or the object and field.
+Label load_label(const std::filesystem::path& file);
+
+// The module's symbology index for a display name ("Code 128", "UPC-A", ...), case-insensitive.
+struct Symbology {
+    const char* name;
+    std::int32_t index;
+    bool digits_only;
+    bool upc_ean;
+};
+const Symbology* find_symbology(std::string_view name);
+std::vector<std::string> symbology_names();
+
+}  // namespace epl2::eplhost
