@@ -9,11 +9,11 @@ packages=(
   # runs i386 test programs on a kernel that cannot execute them itself
   qemu-user
   # tests
-  googletest
+  googletest libbenchmark-dev
   # host: JSON labels
-  nlohmann-json3-dev
+  nlohmann-json3-dev libstb-dev
   # eplview: barcodes, PNG, glyphs, decoding in tests
-  libzint-dev libpng-dev libfreetype-dev fonts-dejavu-core libzxing-dev
+  libzint-dev libpng-dev libfreetype-dev fonts-dejavu-core libzxing-dev libgtest-dev
   # independent PCX writer used by the graphics tests
   imagemagick
   # fuzzers (clang's libFuzzer with its sanitizer runtimes)

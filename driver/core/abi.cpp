@@ -12,6 +12,7 @@
 #include "graphics/pcx.h"
 #include "lines/lines.h"
 #include "setup/capabilities.h"
+#include "setup/model_table.h"
 #include "setup/setup_dialog.h"
 #include "text/text.h"
 
@@ -239,6 +240,20 @@ __stdcall int DllMainCRTStartup(void*, unsigned long, void*) {
 #endif
 
 }  // extern "C"
+
+// ---- The model table on Linux --------------------------------------------------------------
+// A shared object has no resource section: the host finds the bytes that the DLL carries as its
+// "DBI" resource (id 1, language 1033) under these two data symbols instead.
+#if !defined(_WIN32)
+extern "C" {
+EPL2_EXPORT extern const std::array<std::uint8_t, epl2::model_table::size> resource_DBI_1_1033;
+EPL2_EXPORT extern const std::uint32_t resource_DBI_1_1033_size;
+}
+constinit const std::array<std::uint8_t, epl2::model_table::size> resource_DBI_1_1033 =
+    epl2::model_table_resource;
+constinit const std::uint32_t resource_DBI_1_1033_size = epl2::model_table::size;
+#endif
+// ---- End of the model table ------------------------------------------------------------------
 
 // The definitions above must match the declarations generated from the entry point list.
 #include "entry_points.h"

@@ -9,23 +9,25 @@ namespace epl2::eplhost {
 
 enum class ExitCode : int {
     ok = 0,
-    internal = 1,       // a fault of eplhost itself
-    usage = 2,          // the command line
-    bad_input = 3,      // label, records or images
-    bad_printer = 4,    // model, option or option value
-    module = 5,         // the driver module could not be loaded
-    output = 6,         // the output target did not accept the whole job
+    internal = 1,     // a fault of eplhost itself
+    usage = 2,        // the command line
+    bad_input = 3,    // label, records or images
+    bad_printer = 4,  // model, option or option value
+    module = 5,       // the driver module could not be loaded
+    output = 6,       // the output target did not accept the whole job
 };
 
 class Failure : public std::runtime_error {
-public:
+   public:
     Failure(ExitCode code, const std::string& message) : std::runtime_error(message), code_(code) {}
     [[nodiscard]] ExitCode code() const noexcept { return code_; }
 
-private:
+   private:
     ExitCode code_;
 };
 
-[[noreturn]] inline void fail(ExitCode code, const std::string& message) { throw Failure(code, message); }
+[[noreturn]] inline void fail(ExitCode code, const std::string& message) {
+    throw Failure(code, message);
+}
 
 }  // namespace epl2::eplhost

@@ -1,6 +1,7 @@
 #include "images.h"
 
 #include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <iterator>
 
@@ -32,7 +33,8 @@ namespace {
 constexpr std::size_t pcx_header_size = 128;
 
 unsigned u16_at(std::string_view bytes, std::size_t offset) {
-    return static_cast<unsigned char>(bytes[offset]) | static_cast<unsigned>(static_cast<unsigned char>(bytes[offset + 1])) << 8;
+    return static_cast<unsigned char>(bytes[offset]) |
+           static_cast<unsigned>(static_cast<unsigned char>(bytes[offset + 1])) << 8;
 }
 
 void put_u16(std::string& out, std::size_t offset, unsigned value) {
@@ -62,27 +64,32 @@ std::size_t decoded_rows(std::string_view data, std::size_t bytes_per_line) {
 
 std::string read_file(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
-    if (!in) fail(ExitCode::bad_input, "image file " + file.string() + " cannot be read (missing?)");
+    if (!in)
+        fail(ExitCode::bad_input, "image file " + file.string() + " cannot be read (missing?)");
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::string lower_extension(const std::filesystem::path& file) {
     std::string ext = file.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return ext;
 }
 
 std::string png_to_pcx(const std::filesystem::path& file, std::string_view bytes, int threshold) {
     int width = 0, height = 0, channels = 0;
-    unsigned char* pixels = stbi_load_from_memory(reinterpret_cast<const unsigned char*>(bytes.data()),
-                                                  static_cast<int>(bytes.size()), &width, &height, &channels, 4);
+    unsigned char* pixels =
+        stbi_load_from_memory(reinterpret_cast<const unsigned char*>(bytes.data()),
+                              static_cast<int>(bytes.size()), &width, &height, &channels, 4);
     if (pixels == nullptr) {
-        fail(ExitCode::bad_input, "image " + file.string() + " is not a readable PNG file (" + stbi_failure_reason() + ")");
+        fail(ExitCode::bad_input, "image " + file.string() + " is not a readable PNG file (" +
+                                      stbi_failure_reason() + ")");
     }
     if (width > max_image_width_dots) {
         stbi_image_free(pixels);
         fail(ExitCode::bad_input, "image " + file.string() + " is " + std::to_string(width) +
-                                      " pixels wide; the printer takes at most " + std::to_string(max_image_width_dots));
+                                      " pixels wide; the printer takes at most " +
+                                      std::to_string(max_image_width_dots));
     }
     std::vector<bool> black(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
     for (std::size_t i = 0; i < black.size(); ++i) {
@@ -100,9 +107,12 @@ std::string png_to_pcx(const std::filesystem::path& file, std::string_view bytes
 
 std::string pcx_problem(std::string_view file, PcxInfo* info) {
     if (file.size() < pcx_header_size) return "it is shorter than a PCX header";
-    if (static_cast<unsigned char>(file[0]) != 0x0A || file[2] != 1) return "it is not a run-length encoded PCX file";
-    if (file[3] != 1 || file[65] != 1) return "it is not a one-bit, one-plane (monochrome) PCX image";
-    const unsigned xmin = u16_at(file, 4), ymin = u16_at(file, 6), xmax = u16_at(file, 8), ymax = u16_at(file, 10);
+    if (static_cast<unsigned char>(file[0]) != 0x0A || file[2] != 1)
+        return "it is not a run-length encoded PCX file";
+    if (file[3] != 1 || file[65] != 1)
+        return "it is not a one-bit, one-plane (monochrome) PCX image";
+    const unsigned xmin = u16_at(file, 4), ymin = u16_at(file, 6), xmax = u16_at(file, 8),
+                   ymax = u16_at(file, 10);
     if (xmax < xmin || ymax < ymin) return "its header gives a negative size";
     const int width = static_cast<int>(xmax - xmin + 1), height = static_cast<int>(ymax - ymin + 1);
     const int bytes_per_line = static_cast<int>(u16_at(file, 66));
@@ -110,10 +120,13 @@ std::string pcx_problem(std::string_view file, PcxInfo* info) {
         return "it is " + std::to_string(width) + " dots wide; the printer takes at most " +
                std::to_string(max_image_width_dots);
     }
-    if (bytes_per_line < (width + 7) / 8) return "its bytes per line are fewer than its width needs";
-    const std::size_t rows = decoded_rows(file.substr(pcx_header_size), static_cast<std::size_t>(bytes_per_line));
+    if (bytes_per_line < (width + 7) / 8)
+        return "its bytes per line are fewer than its width needs";
+    const std::size_t rows =
+        decoded_rows(file.substr(pcx_header_size), static_cast<std::size_t>(bytes_per_line));
     if (rows < static_cast<std::size_t>(height)) {
-        return "its image data ends after " + std::to_string(rows) + " of " + std::to_string(height) + " rows";
+        return "its image data ends after " + std::to_string(rows) + " of " +
+               std::to_string(height) + " rows";
     }
     if (info != nullptr) *info = {width, height, bytes_per_line};
     return {};
@@ -131,15 +144,17 @@ std::string encode_pcx(int width, int height, const std::vector<bool>& black, in
     put_u16(out, 10, static_cast<unsigned>(height - 1));
     put_u16(out, 12, static_cast<unsigned>(dpi));
     put_u16(out, 14, static_cast<unsigned>(dpi));
-    for (std::size_t i = 19; i < 22; ++i) out[i] = static_cast<char>(0xFF);  // palette entry 1: white
-    out[65] = 1;  // planes
+    for (std::size_t i = 19; i < 22; ++i)
+        out[i] = static_cast<char>(0xFF);  // palette entry 1: white
+    out[65] = 1;                           // planes
     put_u16(out, 66, static_cast<unsigned>(bytes_per_line));
     put_u16(out, 68, 1);  // monochrome palette
     std::vector<unsigned char> line(bytes_per_line);
     for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
         std::fill(line.begin(), line.end(), 0xFF);
         for (std::size_t x = 0; x < w; ++x) {
-            if (black[y * w + x]) line[x / 8] = static_cast<unsigned char>(line[x / 8] & ~(0x80u >> (x % 8)));
+            if (black[y * w + x])
+                line[x / 8] = static_cast<unsigned char>(line[x / 8] & ~(0x80u >> (x % 8)));
         }
         for (std::size_t i = 0; i < bytes_per_line;) {
             std::size_t run = 1;
@@ -155,12 +170,14 @@ std::string encode_pcx(int width, int height, const std::vector<bool>& black, in
 std::string load_image_as_pcx(const std::filesystem::path& file, int threshold) {
     const std::string ext = lower_extension(file);
     if (ext != ".pcx" && ext != ".png") {
-        fail(ExitCode::bad_input, "image " + file.string() + ": only .pcx and .png files are supported");
+        fail(ExitCode::bad_input,
+             "image " + file.string() + ": only .pcx and .png files are supported");
     }
     const std::string bytes = read_file(file);
     if (ext == ".png") return png_to_pcx(file, bytes, threshold);
     if (const std::string problem = pcx_problem(bytes); !problem.empty()) {
-        fail(ExitCode::bad_input, "image " + file.string() + " is not a usable PCX file: " + problem);
+        fail(ExitCode::bad_input,
+             "image " + file.string() + " is not a usable PCX file: " + problem);
     }
     return bytes;
 }

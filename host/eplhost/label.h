@@ -15,9 +15,9 @@ namespace epl2::eplhost {
 
 // A text or data value: fixed, or the named column of each record.
 struct Value {
-    std::string text;                      // fixed text, or the default of a field
-    std::optional<std::string> field;      // column name when the value is variable
-    bool required = true;                  // an empty field is an error when set
+    std::string text;                  // fixed text, or the default of a field
+    std::optional<std::string> field;  // column name when the value is variable
+    bool required = true;              // an empty field is an error when set
     [[nodiscard]] bool variable() const noexcept { return field.has_value(); }
 };
 
@@ -64,14 +64,14 @@ struct Pdf417Object {
     std::int32_t security_level = 0, rows = 0, columns = 0, narrow = 2, rotation = 0;
 };
 struct ImageObject {
-    std::int32_t x = 0, y = 0;     // top-left
-    std::filesystem::path file;    // as resolved against the label's folder
-    std::string name;              // stored-graphic name in printer memory
-    std::string pcx;               // the 1-bit PCX file that goes to the printer
+    std::int32_t x = 0, y = 0;   // top-left
+    std::filesystem::path file;  // as resolved against the label's folder
+    std::string name;            // stored-graphic name in printer memory
+    std::string pcx;             // the 1-bit PCX file that goes to the printer
 };
 
-using ObjectKind = std::variant<LineObject, RectangleObject, BoxObject, TextObject, BarcodeObject, MaxiCodeObject,
-                                Pdf417Object, ImageObject>;
+using ObjectKind = std::variant<LineObject, RectangleObject, BoxObject, TextObject, BarcodeObject,
+                                MaxiCodeObject, Pdf417Object, ImageObject>;
 
 struct LabelObject {
     std::size_t index = 0;  // position in the label's "objects" array, for messages
@@ -95,6 +95,12 @@ struct Label {
     [[nodiscard]] std::vector<std::string> fields() const;
     [[nodiscard]] bool has_variables() const { return !fields().empty(); }
 };
+
+// A byte offset of a text as "line 3, column 15", for messages about JSON files.
+std::string text_position(std::string_view text, std::size_t offset);
+
+// "objects[3] (text)": how messages name an object.
+std::string describe(const LabelObject& object);
 
 // Reads and checks a label file; images are loaded and converted to PCX here. Throws Failure
 // (bad_input) naming the file, the line and column of malformed JSON, or the object and field.

@@ -16,7 +16,8 @@ struct Unit {
 
 // Longest suffixes first, so "mil" is not read as "m" + "il".
 constexpr Unit units[] = {
-    {"mil", 1.0}, {"mm", 1000.0 / 25.4}, {"cm", 10000.0 / 25.4}, {"in", 1000.0}, {"pt", 1000.0 / 72.0}, {"", 1.0},
+    {"mil", 1.0},   {"mm", 1000.0 / 25.4}, {"cm", 10000.0 / 25.4},
+    {"in", 1000.0}, {"pt", 1000.0 / 72.0}, {"", 1.0},
 };
 
 std::string_view trim(std::string_view s) {
@@ -33,10 +34,13 @@ std::optional<std::int32_t> parse_length(std::string_view text) {
         if (text.size() <= unit.suffix.size() || !text.ends_with(unit.suffix)) continue;
         const std::string_view number = trim(text.substr(0, text.size() - unit.suffix.size()));
         double value = 0;
-        const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-        if (error != std::errc() || end != number.data() + number.size() || !std::isfinite(value)) return {};
+        const auto [end, error] =
+            std::from_chars(number.data(), number.data() + number.size(), value);
+        if (error != std::errc() || end != number.data() + number.size() || !std::isfinite(value))
+            return {};
         const double scaled = std::round(value * unit.thousandths);
-        if (std::fabs(scaled) > static_cast<double>(std::numeric_limits<std::int32_t>::max())) return {};
+        if (std::fabs(scaled) > static_cast<double>(std::numeric_limits<std::int32_t>::max()))
+            return {};
         return static_cast<std::int32_t>(scaled);
     }
     return {};

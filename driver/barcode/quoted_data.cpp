@@ -1,0 +1,34 @@
+#include "barcode/quoted_data.h"
+
+namespace epl2 {
+
+namespace {
+
+constexpr bool needs_escape(char c) noexcept {
+    return c == '"' || c == '\\';
+}
+
+}  // namespace
+
+std::size_t sent_length(std::string_view data) noexcept {
+    std::size_t n = 0;
+    for (char c : data) {
+        if (!is_line_break(c)) ++n;
+    }
+    return n;
+}
+
+std::size_t put_quoted_data(BoundedWriter& out, std::string_view data,
+                            std::size_t max_bytes) noexcept {
+    std::size_t n = 0;
+    for (char c : data) {
+        if (n == max_bytes) break;
+        if (is_line_break(c)) continue;
+        if (needs_escape(c)) out.put('\\');
+        out.put(c);
+        ++n;
+    }
+    return n;
+}
+
+}  // namespace epl2

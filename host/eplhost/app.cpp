@@ -1,0 +1,263 @@
+#include "app.h"
+
+#include <cstdlib>
+#include <iomanip>
+#include <memory>
+#include <optional>
+#include <sstream>
+
+#include "errors.h"
+#include "label.h"
+#include "module.h"
+#include "output.h"
+#include "print_job.h"
+#include "printer.h"
+#include "records.h"
+#include "units.h"
+
+namespace epl2::eplhost {
+
+namespace {
+
+constexpr const char* usage_text = R"(usage:
+  eplhost models [--module PATH]
+  eplhost options [--model MODEL] [--set OPTION=VALUE ...] [--module PATH]
+  eplhost print LABEL.json [--model MODEL] [--set OPTION=VALUE ...] [--data RECORDS.csv|.json]
+                [--copies N] [--output FILE | --to tcp://HOST:PORT | --to lp:QUEUE]
+                [--timeout SECONDS] [--module PATH]
+
+MODEL is a model name (case-insensitive; a prefix that only one name has will do) or its index
+from `eplhost models`; without one the label's printer section decides, else "Zebra LP 2844".
+OPTION is a setup prompt without its colon ("Darkness", "Print speed") or its option id.
+Without --output or --to the job goes to standard output (also --output -).
+The driver module is epl2drv beside the program, or $EPL2_MODULE, or --module PATH.
+
+exit status: 0 done; 2 command line; 3 label, records or images; 4 model, option or value;
+5 driver module; 6 output target (the job was not, or not wholly, taken); 1 internal fault.
+)";
+
+struct Arguments {
+    std::string command;
+    std::vector<std::string> positional;
+    std::optional<std::string> model, data, output, to, module;
+    std::optional<std::int32_t> copies;
+    std::optional<std::int32_t> timeout_seconds;
+    std::vector<std::pair<std::string, std::string>> settings;
+    bool help = false;
+};
+
+Arguments parse_arguments(const std::vector<std::string>& args) {
+    Arguments a;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto next = [&]() -> std::string {
+            if (i + 1 >= args.size()) fail(ExitCode::usage, arg + " needs a value");
+            return args[++i];
+        };
+        if (arg == "-h" || arg == "--help") {
+            a.help = true;
+        } else if (arg == "--model") {
+            a.model = next();
+        } else if (arg == "--data") {
+            a.data = next();
+        } else if (arg == "--output" || arg == "-o") {
+            a.output = next();
+        } else if (arg == "--to") {
+            a.to = next();
+        } else if (arg == "--module") {
+            a.module = next();
+        } else if (arg == "--copies") {
+            const std::string v = next();
+            a.copies = parse_integer(v);
+            if (!a.copies || *a.copies < 1)
+                fail(ExitCode::usage,
+                     "--copies expects a whole number of at least 1, not \"" + v + "\"");
+        } else if (arg == "--timeout") {
+            const std::string v = next();
+            a.timeout_seconds = parse_integer(v);
+            if (!a.timeout_seconds || *a.timeout_seconds < 1)
+                fail(ExitCode::usage, "--timeout expects whole seconds, not \"" + v + "\"");
+        } else if (arg == "--set") {
+            const std::string v = next();
+            const auto eq = v.find('=');
+            if (eq == std::string::npos || eq == 0)
+                fail(ExitCode::usage, "--set expects OPTION=VALUE, not \"" + v + "\"");
+            a.settings.emplace_back(v.substr(0, eq), v.substr(eq + 1));
+        } else if (arg.starts_with("-") && arg != "-") {
+            fail(ExitCode::usage, "unknown option " + arg);
+        } else if (a.command.empty()) {
+            a.command = arg;
+        } else {
+            a.positional.push_back(arg);
+        }
+    }
+    if (a.output && a.to) fail(ExitCode::usage, "give either --output or --to, not both");
+    return a;
+}
+
+std::unique_ptr<host::Module> load_module(const Arguments& a, const Io& io) {
+    const std::string path = a.module ? *a.module : host::default_module_path(io.argv0.c_str());
+    try {
+        return std::make_unique<host::Module>(path);
+    } catch (const host::ModuleError& e) {
+        fail(ExitCode::module, e.what());
+    }
+}
+
+void list_models(const host::Module& module, std::ostream& out) {
+    out << "index  maker       model                          PrinterType  dpi\n";
+    for (const Model& m : read_models(module)) {
+        out << std::setw(5) << m.index << "  " << std::left << std::setw(10) << m.maker << "  "
+            << std::setw(29) << m.name << "  " << std::right << std::setw(11) << m.printer_type
+            << "  " << m.dpi() << "\n";
+    }
+}
+
+const char* kind_name(char kind) {
+    switch (kind) {
+        case 'I':
+            return "number";
+        case 'M':
+            return "choice";
+        case '3':
+            return "length";
+        default:
+            return "?";
+    }
+}
+
+void list_options(Printer& printer, std::ostream& out) {
+    const Model& m = printer.model();
+    out << m.name << " (index " << m.index << ", PrinterType " << m.printer_type << ", " << m.dpi()
+        << " dpi)\n";
+    for (const SetupOption& o : printer.options()) {
+        out << std::setw(3) << o.position << "  " << o.prompt << "  [" << kind_name(o.kind)
+            << ", id " << o.id << ", width " << o.width << "]  current "
+            << o.describe_value(printer.value_of(o)) << "\n";
+        if (o.kind == 'M') {
+            for (std::size_t i = 0; i < o.choices.size(); ++i)
+                out << "       " << i << "  " << o.choices[i] << "\n";
+        } else {
+            out << "       range " << o.describe_range() << "\n";
+        }
+    }
+}
+
+// The model from the command line, else the label, else the default.
+const Model& choose_model(const std::vector<Model>& models, const Arguments& a,
+                          const Label* label) {
+    if (a.model) return find_model(models, *a.model);
+    if (label && label->printer.model) return find_model(models, *label->printer.model);
+    return find_model(models, default_model_name);
+}
+
+class ProgressBar {
+   public:
+    ProgressBar(std::ostream& err, bool shown) : err_(err), shown_(shown) {}
+    void update(std::size_t done, std::size_t total) {
+        if (!shown_ || total < minimum_records) return;
+        const std::size_t percent = done * 100 / total;
+        if (percent == last_percent_ && done != total) return;
+        last_percent_ = percent;
+        const std::size_t filled = percent * bar_width / 100;
+        err_ << "\r[" << std::string(filled, '#') << std::string(bar_width - filled, ' ') << "] "
+             << done << "/" << total << (done == total ? "\n" : "") << std::flush;
+    }
+
+   private:
+    static constexpr std::size_t minimum_records =
+        100;  // shorter batches finish before a bar helps
+    static constexpr std::size_t bar_width = 40;
+    std::ostream& err_;
+    bool shown_;
+    std::size_t last_percent_ = 101;
+};
+
+int print(const Arguments& a, Io& io) {
+    if (a.positional.size() != 1) fail(ExitCode::usage, "print needs exactly one LABEL.json");
+    // Everything that can fail on bad input is checked before the module draws anything.
+    const Target target = parse_target(a.to ? *a.to : a.output ? *a.output : "-");
+    if (a.output && target.kind != Target::Kind::file &&
+        target.kind != Target::Kind::standard_output) {
+        fail(ExitCode::usage, "--output takes a file name; use --to for tcp:// and lp: targets");
+    }
+    const Label label = load_label(a.positional.front());
+    std::optional<Records> records;
+    if (a.data) {
+        records = load_records(*a.data);
+        if (records->rows.empty()) fail(ExitCode::bad_input, *a.data + ": holds no records");
+    }
+    check_fields(label, records ? &*records : nullptr);
+    const auto module = load_module(a, io);
+    const auto models = read_models(*module);
+    const Model& model = choose_model(models, a, &label);
+    JobBytes bytes;
+    Printer printer(*module, bytes, model);
+    printer.set_options(label.printer.options);
+    printer.set_options(a.settings);
+    printer.save_options();
+    ProgressBar bar(io.err, io.err_is_terminal);
+    JobPlan plan;
+    plan.label = &label;
+    plan.records = records ? &*records : nullptr;
+    plan.copies = a.copies.value_or(label.copies);
+    plan.progress = [&](std::size_t done, std::size_t total) { bar.update(done, total); };
+    run_job(printer, plan);
+    DeliveryOptions delivery;
+    if (a.timeout_seconds)
+        delivery.connect_timeout = delivery.write_timeout =
+            std::chrono::seconds(*a.timeout_seconds);
+    if (const char* lp = std::getenv("EPL2_LP"); lp != nullptr && *lp != '\0')
+        delivery.lp_command = lp;
+    deliver(target, bytes.bytes(), io.out, delivery);
+    if (target.kind != Target::Kind::standard_output) {
+        const std::size_t labels = plan.records ? plan.records->rows.size() : 1;
+        io.err << "eplhost: " << labels << (labels == 1 ? " label" : " labels") << " ("
+               << bytes.size() << " bytes) for the " << model.name << " sent to "
+               << target.describe() << "\n";
+    }
+    return 0;
+}
+
+int dispatch(const Arguments& a, Io& io) {
+    if (a.help || a.command.empty() || a.command == "help") {
+        (a.command.empty() && !a.help ? io.err : io.out) << usage_text;
+        return a.command.empty() && !a.help ? static_cast<int>(ExitCode::usage) : 0;
+    }
+    if (a.command == "models") {
+        if (!a.positional.empty()) fail(ExitCode::usage, "models takes no further arguments");
+        const auto module = load_module(a, io);
+        list_models(*module, io.out);
+        return 0;
+    }
+    if (a.command == "options") {
+        if (!a.positional.empty()) fail(ExitCode::usage, "options takes no further arguments");
+        const auto module = load_module(a, io);
+        const auto models = read_models(*module);
+        JobBytes ignored;
+        Printer printer(*module, ignored, choose_model(models, a, nullptr));
+        printer.set_options(a.settings);
+        list_options(printer, io.out);
+        return 0;
+    }
+    if (a.command == "print") return print(a, io);
+    fail(ExitCode::usage,
+         "unknown command \"" + a.command + "\"; expected models, options or print");
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& args, Io& io) {
+    try {
+        return dispatch(parse_arguments(args), io);
+    } catch (const Failure& f) {
+        io.err << "eplhost: " << f.what() << "\n";
+        if (f.code() == ExitCode::usage) io.err << "run \"eplhost --help\" for the usage\n";
+        return static_cast<int>(f.code());
+    } catch (const std::exception& e) {
+        io.err << "eplhost: internal error: " << e.what() << "\n";
+        return static_cast<int>(ExitCode::internal);
+    }
+}
+
+}  // namespace epl2::eplhost

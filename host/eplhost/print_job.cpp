@@ -1,0 +1,392 @@
+#include "print_job.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "core/passes.h"
+#include "errors.h"
+#include "units.h"
+
+namespace epl2::eplhost {
+
+namespace {
+
+// Shades the module compares with 50: below it an object is reversed.
+constexpr std::int32_t shade_black = 100;
+constexpr std::int32_t shade_reverse = 0;
+
+// The first byte of Code 128 data that asks for the SSCC form.
+constexpr char sscc_marker = '\x86';
+
+// The module's object_data holds 255 characters and a NUL.
+constexpr std::size_t max_object_data = 255;
+
+// MaxiCode symbols are about one inch high; the module places them by their top edge.
+constexpr std::int32_t maxicode_height = 1000;
+
+constexpr std::size_t pcx_chunk_size = 4096;
+
+bool is_variable(const LabelObject& object) {
+    return std::visit(
+        [](const auto& o) -> bool {
+            using T = std::decay_t<decltype(o)>;
+            if constexpr (std::is_same_v<T, TextObject>) return o.text.variable();
+            if constexpr (std::is_same_v<T, BarcodeObject> || std::is_same_v<T, Pdf417Object>)
+                return o.data.variable();
+            if constexpr (std::is_same_v<T, MaxiCodeObject>) {
+                return o.postal_code.variable() || o.country.variable() ||
+                       o.service_class.variable() || o.message.variable();
+            }
+            return false;
+        },
+        object.kind);
+}
+
+class JobDriver {
+   public:
+    JobDriver(Printer& printer, const JobPlan& plan)
+        : printer_(printer), job_(printer.job()), plan_(plan) {}
+
+    void run();
+
+   private:
+    [[noreturn]] void object_error(const LabelObject& object, std::string_view field,
+                                   const std::string& what) const {
+        std::string where = plan_.label->source.string() + ": " + describe(object);
+        if (!field.empty()) where += ": field \"" + std::string(field) + "\"";
+        if (record_ != nullptr)
+            where = plan_.records->source.string() + " " + record_->where + ", " + where;
+        fail(ExitCode::bad_input, where + ": " + what);
+    }
+
+    std::string resolve(const LabelObject& object, std::string_view field,
+                        const Value& value) const {
+        if (!value.variable()) return value.text;
+        std::string text = value.text;
+        if (record_ != nullptr) {
+            const auto it = record_->values.find(*value.field);
+            if (it != record_->values.end() && !it->second.empty()) text = it->second;
+        }
+        // Without records the fields' defaults print once.
+        if (!text.empty() || !value.required) return text;
+        if (record_ == nullptr) {
+            object_error(object, field,
+                         "reads column \"" + *value.field +
+                             "\" and has no default; give the records with --data");
+        }
+        object_error(object, field, "column \"" + *value.field + "\" is empty");
+        return text;
+    }
+
+    void prepare_model();
+    void resolve_fonts();
+    void pass(std::uint8_t form_mode, bool (*wanted)(const LabelObject&, bool));
+    void draw(const LabelObject& object);
+    void draw_text(const LabelObject& object, const TextObject& t);
+    void draw_barcode(const LabelObject& object, const BarcodeObject& b);
+    void draw_maxicode(const LabelObject& object, const MaxiCodeObject& m);
+    void draw_pdf417(const LabelObject& object, const Pdf417Object& p);
+    void draw_image(const ImageObject& image);
+    void set_symbol(std::int32_t symbology, std::int32_t x, std::int32_t y, std::int32_t height,
+                    std::int32_t rotation, bool variable, const std::string& data);
+
+    Printer& printer_;
+    host::HostJob& job_;
+    const JobPlan& plan_;
+    const Record* record_ = nullptr;
+    std::vector<std::int32_t> fonts_;  // module font index per object (text objects only)
+    std::string symbol_data_;          // the data the barcode object points to during drawbar
+};
+
+void JobDriver::prepare_model() {
+    const Label& label = *plan_.label;
+    RecordView r = job_.record();
+    // A module that reports no limit (0) imposes none.
+    const auto check = [&](std::int32_t size, std::int32_t limit, const char* extent,
+                           const char* takes) {
+        if (limit > 0 && size > limit) {
+            fail(ExitCode::bad_input,
+                 label.source.string() + ": the label is " + describe_length(size) + " " + extent +
+                     "; the " + printer_.model().name + " " + takes + " " + describe_length(limit));
+        }
+    };
+    check(label.width, r.get(job::max_print_width), "wide", "prints at most");
+    check(label.height, r.get(job::max_label_length), "long", "with this memory takes at most");
+    r.set(job::label_width, label.width);
+    r.set(job::label_height, label.height);
+    r.set(job::variable_mode, host_variable_mode);
+    job_.set_label_name(label.name);
+}
+
+void JobDriver::resolve_fonts() {
+    const std::vector<std::string> names = printer_.font_names();
+    for (const LabelObject& object : plan_.label->objects) {
+        const auto* t = std::get_if<TextObject>(&object.kind);
+        std::int32_t font = t ? t->font : 0;
+        if (t && !t->font_name.empty()) {
+            const auto it = std::find_if(names.begin(), names.end(), [&](const std::string& n) {
+                return std::equal(n.begin(), n.end(), t->font_name.begin(), t->font_name.end(),
+                                  [](char a, char b) {
+                                      return std::tolower(static_cast<unsigned char>(a)) ==
+                                             std::tolower(static_cast<unsigned char>(b));
+                                  });
+            });
+            if (it == names.end()) {
+                std::string list;
+                for (std::size_t i = 0; i < names.size(); ++i)
+                    list += (i ? ", \"" : "\"") + names[i] + "\"";
+                object_error(object, "font",
+                             "the " + printer_.model().name + " has no font \"" + t->font_name +
+                                 "\"; its fonts are " + list);
+            }
+            font = static_cast<std::int32_t>(it - names.begin());
+        }
+        fonts_.push_back(font);
+    }
+}
+
+void JobDriver::run() {
+    prepare_model();
+    resolve_fonts();
+    const bool direct = draws_directly(job_.record());
+    const auto& label = *plan_.label;
+    const bool has_images = std::any_of(
+        label.objects.begin(), label.objects.end(),
+        [](const LabelObject& o) { return std::holds_alternative<ImageObject>(o.kind); });
+    job_.call(job_.entry().maininit);
+    job_.call(job_.entry().repeat_begin, plan_.copies);
+    if (!direct) {
+        if (has_images) {
+            pass(form_mode::graphics, [](const LabelObject& o, bool) {
+                return std::holds_alternative<ImageObject>(o.kind);
+            });
+        }
+        pass(form_mode::build, [](const LabelObject& o, bool) { return !is_variable(o); });
+    }
+    const std::size_t total = plan_.records ? plan_.records->rows.size() : 1;
+    for (std::size_t i = 0; i < total; ++i) {
+        record_ = plan_.records ? &plan_.records->rows[i] : nullptr;
+        // Without a stored form every object is drawn after the recall; with one, only the
+        // objects whose data changes from record to record.
+        pass(form_mode::recall,
+             [](const LabelObject& o, bool all) { return all || is_variable(o); });
+        pass(form_mode::print, [](const LabelObject&, bool) { return false; });
+        if (plan_.progress) plan_.progress(i + 1, total);
+    }
+    record_ = nullptr;
+    job_.call(job_.entry().main_end);
+}
+
+void JobDriver::pass(std::uint8_t mode, bool (*wanted)(const LabelObject&, bool)) {
+    const bool direct = draws_directly(job_.record());
+    job_.set_form_mode(mode);
+    job_.call(job_.entry().pageinit, 0);
+    job_.call(job_.entry().setclip, 0, 0, plan_.label->width, plan_.label->height);
+    for (const LabelObject& object : plan_.label->objects) {
+        if (wanted(object, direct)) draw(object);
+    }
+    job_.call(job_.entry().page_end, 0);
+}
+
+void JobDriver::draw(const LabelObject& object) {
+    const auto& ep = job_.entry();
+    std::visit(
+        [&](const auto& o) {
+            using T = std::decay_t<decltype(o)>;
+            if constexpr (std::is_same_v<T, LineObject>) {
+                const std::int32_t w = o.vertical ? o.thickness : o.length,
+                                   h = o.vertical ? o.length : o.thickness;
+                job_.call(ep.drawline, o.x, o.y, o.x + w, o.y + h, 0, shade_black, 0, 0);
+            } else if constexpr (std::is_same_v<T, RectangleObject>) {
+                job_.call(ep.drawbckgnd, o.x, o.y, o.x + o.width, o.y + o.height,
+                          o.reverse ? shade_reverse : shade_black, 0, 0);
+            } else if constexpr (std::is_same_v<T, BoxObject>) {
+                // The module centres the border on the rectangle it gets; the label gives the
+                // outer edge.
+                const std::int32_t half = o.thickness / 2;
+                job_.call(ep.drawbox, o.x + half, o.y + half, o.x + o.width - half,
+                          o.y + o.height - half, o.thickness, 0, 0, 0);
+            } else if constexpr (std::is_same_v<T, TextObject>) {
+                draw_text(object, o);
+            } else if constexpr (std::is_same_v<T, BarcodeObject>) {
+                draw_barcode(object, o);
+            } else if constexpr (std::is_same_v<T, MaxiCodeObject>) {
+                draw_maxicode(object, o);
+            } else if constexpr (std::is_same_v<T, Pdf417Object>) {
+                draw_pdf417(object, o);
+            } else if constexpr (std::is_same_v<T, ImageObject>) {
+                draw_image(o);
+            }
+        },
+        object.kind);
+}
+
+void JobDriver::draw_text(const LabelObject& object, const TextObject& t) {
+    const std::string text = resolve(object, "text", t.text);
+    const std::size_t escaped =
+        text.size() + static_cast<std::size_t>(std::count_if(
+                          text.begin(), text.end(), [](char c) { return c == '"' || c == '\\'; }));
+    if (escaped > max_object_data) {
+        object_error(object, "text",
+                     "is " + std::to_string(escaped) +
+                         " characters long with its escapes; at most " +
+                         std::to_string(max_object_data) + " fit");
+    }
+    const std::int32_t font = fonts_[object.index];
+    const RecordView r = job_.record();
+    const auto cell_height = static_cast<std::uint32_t>(
+        r.get(job::font_table, static_cast<std::size_t>(font), font_entry::cell_height));
+    const auto cell_width = static_cast<std::uint32_t>(
+        r.get(job::font_table, static_cast<std::size_t>(font), font_entry::cell_width));
+    const auto height = t.height ? static_cast<std::uint32_t>(*t.height) : cell_height;
+    const auto width = t.width ? static_cast<std::uint32_t>(*t.width) : cell_width;
+    job_.call(job_.entry().drawtext, t.x, t.y, text.c_str(), height, width, 0, t.rotation, font,
+              t.reverse ? shade_reverse : shade_black, 0, 0, t.text.variable() ? 1 : 0);
+}
+
+void JobDriver::set_symbol(std::int32_t symbology, std::int32_t x, std::int32_t y,
+                           std::int32_t height, std::int32_t rotation, bool variable,
+                           const std::string& data) {
+    BarcodeObjectView b = job_.barcode();
+    // A fresh object each time: no field of the previous symbol may leak into this one.
+    std::fill_n(b.data(), barcode_object_size, std::byte{0});
+    symbol_data_ = data;
+    b.set(barcode_object::symbology, symbology);
+    b.set(barcode_object::x, x);
+    b.set(barcode_object::y, y);
+    b.set(barcode_object::height, height);
+    b.set(barcode_object::rotation, rotation);
+    b.set(barcode_object::data, host::word(symbol_data_.c_str()));
+    b.set(barcode_object::variable_mark, variable ? 1u : 0u);
+}
+
+void JobDriver::draw_barcode(const LabelObject& object, const BarcodeObject& code) {
+    std::string data = resolve(object, "data", code.data);
+    const Symbology* s = find_symbology(code.symbology);
+    if (data.find('"') != std::string::npos)
+        object_error(object, "data", "barcode data cannot hold a double quote");
+    if (s->digits_only && !std::all_of(data.begin(), data.end(),
+                                       [](unsigned char c) { return std::isdigit(c) != 0; })) {
+        object_error(object, "data", code.symbology + " encodes digits only, not \"" + data + "\"");
+    }
+    if (code.sscc) {
+        if (data.size() == 18) data = "00" + data;
+        if (data.size() != 20 || !data.starts_with("00")) {
+            object_error(
+                object, "data",
+                "an SSCC is 18 digits (or 20 digits beginning with the application identifier 00)");
+        }
+        data.insert(data.begin(), sscc_marker);
+    }
+    if (data.size() > max_object_data)
+        object_error(object, "data",
+                     "is longer than " + std::to_string(max_object_data) + " characters");
+    set_symbol(code.index, code.x, code.y, code.height, code.rotation, code.data.variable(), data);
+    BarcodeObjectView b = job_.barcode();
+    b.set(barcode_object::human_readable, code.human_readable ? 1 : 0);
+    b.set(barcode_object::ratio, code.ratio);
+    b.set(barcode_object::narrow, code.narrow);
+    b.set(barcode_object::addon, code.addon);
+    job_.call(job_.entry().drawbar);
+}
+
+void JobDriver::draw_maxicode(const LabelObject& object, const MaxiCodeObject& m) {
+    std::string postal = resolve(object, "postal_code", m.postal_code);
+    const std::string country = resolve(object, "country", m.country);
+    const std::string service = resolve(object, "service_class", m.service_class);
+    const std::string message = resolve(object, "message", m.message);
+    std::string extension;
+    if (postal.size() == 10 && postal[5] == '-') postal.erase(5, 1);
+    if (postal.size() == 9) {  // ZIP+4: the five-digit code with its extension
+        extension = postal.substr(5);
+        postal.resize(5);
+    }
+    if (postal.empty() || postal.size() > 6 ||
+        !std::all_of(postal.begin(), postal.end(),
+                     [](unsigned char c) { return std::isalnum(c) != 0; })) {
+        object_error(object, "postal_code",
+                     "expected up to 6 letters or digits, or a ZIP+4 code, not \"" + postal + "\"");
+    }
+    if (!std::all_of(extension.begin(), extension.end(),
+                     [](unsigned char c) { return std::isdigit(c) != 0; })) {
+        object_error(object, "postal_code", "the ZIP+4 extension must be digits");
+    }
+    if (country.size() != 3 || !std::all_of(country.begin(), country.end(),
+                                            [](unsigned char c) { return std::isdigit(c) != 0; })) {
+        object_error(object, "country",
+                     "expected a three-digit country code such as 840, not \"" + country + "\"");
+    }
+    if (service.size() != 3 || service.find(' ') != std::string::npos) {
+        object_error(object, "service_class",
+                     "expected three characters such as 001, not \"" + service + "\"");
+    }
+    if (message.find('"') != std::string::npos)
+        object_error(object, "message", "cannot hold a double quote");
+    // The module reads the carrier header in fixed columns: a five-character code with its
+    // four-character extension, or a code of up to six characters padded with spaces.
+    std::string header = extension.empty() ? postal + std::string(6 - postal.size(), ' ') + " "
+                                           : postal + " " + extension + " ";
+    header += country + " " + service + " " + message;
+    if (header.size() + 4 > max_object_data)
+        object_error(object, "message", "is too long for a MaxiCode parameter string");
+    set_symbol(107, m.x, m.y + maxicode_height, maxicode_height, 0, is_variable(object), header);
+    job_.call(job_.entry().drawbar);
+}
+
+void JobDriver::draw_pdf417(const LabelObject& object, const Pdf417Object& p) {
+    const std::string data = resolve(object, "data", p.data);
+    if (data.find('"') != std::string::npos)
+        object_error(object, "data", "PDF417 data cannot hold a double quote");
+    if (data.size() + 64 > max_object_data)
+        object_error(object, "data", "is too long for a PDF417 parameter string");
+    set_symbol(101, p.x, p.y + p.height, p.height, p.rotation, p.data.variable(), data);
+    BarcodeObjectView b = job_.barcode();
+    b.set(barcode_object::width, p.width);
+    b.set(barcode_object::narrow, p.narrow);
+    b.set(barcode_object::security_level, p.security_level);
+    b.set(barcode_object::shape_limits,
+          static_cast<std::uint32_t>(p.rows) | static_cast<std::uint32_t>(p.columns) << 8);
+    job_.call(job_.entry().drawbar);
+}
+
+void JobDriver::draw_image(const ImageObject& image) {
+    host::PcxObject pcx;
+    pcx.set_name(image.name);
+    PcxObjectView v = pcx.view();
+    v.set(pcx_object::x, image.x);
+    v.set(pcx_object::y, image.y);
+    v.set(pcx_object::file_size, static_cast<std::uint32_t>(image.pcx.size()));
+    const auto& ep = job_.entry();
+    job_.call(ep.pcx_begin, pcx.word());
+    const std::string_view file = image.pcx;
+    for (std::size_t at = 0; at < file.size(); at += pcx_chunk_size) {
+        pcx.set_chunk(file.substr(at, pcx_chunk_size), at != 0);
+        // -1: this pass needs no image data; the rest of the file would be refused as well.
+        if (job_.call(ep.pcx_map, pcx.word()) == -1) break;
+    }
+    job_.call(ep.pcx_end, pcx.word());
+}
+
+}  // namespace
+
+void check_fields(const Label& label, const Records* records) {
+    if (records == nullptr) return;
+    for (const std::string& field : label.fields()) {
+        if (std::find(records->columns.begin(), records->columns.end(), field) !=
+            records->columns.end())
+            continue;
+        const auto close = close_matches(field, records->columns);
+        std::string hint;
+        for (const auto& c : close)
+            hint += (hint.empty() ? "; did you mean \"" : ", \"") + c + "\"";
+        fail(ExitCode::bad_input, records->source.string() + ": the label reads column \"" + field +
+                                      "\", which is missing" + (hint.empty() ? "" : hint + "?"));
+    }
+}
+
+void run_job(Printer& printer, const JobPlan& plan) {
+    check_fields(*plan.label, plan.records);
+    JobDriver(printer, plan).run();
+}
+
+}  // namespace epl2::eplhost

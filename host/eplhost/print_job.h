@@ -1,0 +1,48 @@
+// The pass plan: how eplhost drives the module through one job of labels, from maininit to
+// main_end, and collects the job's bytes before anything is sent anywhere.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "label.h"
+#include "printer.h"
+#include "records.h"
+#include "services.h"
+
+namespace epl2::eplhost {
+
+// How variable objects reach the module. With 2 the stored form holds only the fixed objects
+// and each record draws its variable objects, with their data, after the form is recalled.
+// (With 1 the form would carry V references whose variables the module never declares, and the
+// printer would wait after each recall for data that never comes.)
+inline constexpr std::uint8_t host_variable_mode = 2;
+
+// The job's bytes, as the module hands them to _store_bin.
+class JobBytes : public host::Sink {
+   public:
+    void write(std::string_view bytes) override { bytes_.append(bytes); }
+    [[nodiscard]] const std::string& bytes() const noexcept { return bytes_; }
+    [[nodiscard]] std::size_t size() const noexcept { return bytes_.size(); }
+
+   private:
+    std::string bytes_;
+};
+
+struct JobPlan {
+    const Label* label = nullptr;
+    const Records* records = nullptr;  // null: one label with the fields' defaults
+    std::int32_t copies = 1;
+    // Called after each record with the number done and the total.
+    std::function<void(std::size_t, std::size_t)> progress;
+};
+
+// Runs the whole job through the printer's module; the bytes land in the printer's sink.
+// Throws Failure (bad_input) for a record that cannot be printed; nothing has been sent then.
+void run_job(Printer& printer, const JobPlan& plan);
+
+// Every column that the label reads exists in the records.
+void check_fields(const Label& label, const Records* records);
+
+}  // namespace epl2::eplhost

@@ -1,0 +1,110 @@
+// eplview: interprets an EPL2 byte stream the way a label printer does and returns every printed
+// label as a 1-bit image, with warnings that point at the byte offset and line of their cause and a
+// summary of the printer settings the stream chose. The command-line program, the virtual printer
+// and the fuzzers all go through interpret().
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace eplview {
+
+// Caps on what one stream may make the interpreter allocate. A command that would go beyond them is
+// reported with a warning and not carried out, so a hostile stream cannot exhaust memory.
+inline constexpr int kMaxLabelWidthDots = 2400;            // 8 inches at 300 dpi
+inline constexpr int kMaxLabelLengthDots = 12000;          // 40 inches at 300 dpi
+inline constexpr std::size_t kMaxRasterBytes = 4u << 20;   // one GW raster or one stored PCX file
+inline constexpr std::size_t kMaxStoredBytes = 16u << 20;  // all stored graphics together
+inline constexpr std::size_t kMaxFormCommands = 10000;     // commands in one stored form
+inline constexpr std::size_t kMaxLabels = 1000;            // printed labels kept from one stream
+inline constexpr std::size_t kMaxWarnings = 10000;         // warnings kept from one stream
+
+// The widest print head of each resolution (4.09 in at 203 dpi, 4.16 in at 300 dpi): the label
+// width when the stream sets none with q and the caller gives none.
+inline constexpr int kHeadWidth203 = 832;
+inline constexpr int kHeadWidth300 = 1248;
+// Label length used until the stream sends Q: 2 inches.
+inline constexpr int kDefaultLengthInches = 2;
+
+// A monochrome image, one bit per dot, rows packed most significant bit first; a set bit prints
+// black.
+class Bitmap {
+   public:
+    Bitmap() = default;
+    Bitmap(int width, int height);
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    bool black(int x, int y) const;
+    void set(int x, int y, bool black);
+    void invert(int x, int y);
+    bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
+    std::size_t black_count() const;
+    const std::vector<std::uint8_t>& packed() const { return bits_; }
+    int stride() const { return stride_; }
+    bool operator==(const Bitmap&) const = default;
+
+   private:
+    int width_ = 0;
+    int height_ = 0;
+    int stride_ = 0;
+    std::vector<std::uint8_t> bits_;
+};
+
+struct Warning {
+    std::size_t offset = 0;  // byte offset of the command in the stream
+    std::size_t line = 1;    // 1-based; counts line feeds before the command
+    std::string message;
+};
+
+struct Label {
+    Bitmap image;
+    int copies = 1;
+    std::size_t offset = 0;  // where its P command stands
+    std::size_t line = 1;
+};
+
+// Settings the stream chose; values the stream never set keep these defaults.
+struct Summary {
+    int dpi = 203;
+    int width = 0;   // dots
+    int length = 0;  // dots
+    int gap = 0;     // dots; 0 on continuous media
+    bool black_mark = false;
+    std::string gap_offset;  // as sent after Q, e.g. "+0"
+    int reference_x = 0;
+    int reference_y = 0;
+    bool top_first = true;  // ZT; ZB prints from the bottom of the image buffer
+    std::string darkness, speed, options, backup, feed_adjust, memory;
+    int labels = 0;
+    long copies = 0;
+    std::map<std::string, int> forms;     // stored form -> commands in it
+    std::map<std::string, int> graphics;  // stored graphic -> bytes
+};
+
+struct Options {
+    int dpi = 203;  // 203 or 300
+    int width = 0;  // dots; 0: the widest head of the resolution
+};
+
+struct Job {
+    std::vector<Label> labels;
+    std::vector<Warning> warnings;
+    Summary summary;
+};
+
+Job interpret(std::span<const std::uint8_t> stream, const Options& options = {});
+
+// Writes the bitmap as a 1-bit greyscale PNG with its resolution recorded; false when the file
+// cannot be written.
+bool write_png(const Bitmap& image, int dpi, const std::string& path);
+// Reads a 1-bit or 8-bit greyscale PNG back (for golden comparisons); empty bitmap on failure.
+Bitmap read_png(const std::string& path);
+
+std::string summary_text(const Summary& summary);
+
+}  // namespace eplview

@@ -1,0 +1,87 @@
+// PNG input and output through libpng. The file keeps the printer's convention on paper: black dots
+// are 0 in the greyscale sample, white paper is 1.
+#include <png.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "eplview/eplview.h"
+
+namespace eplview {
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+constexpr double kInchesPerMetre = 39.3700787;
+
+}  // namespace
+
+namespace {
+
+// libpng reports errors by longjmp back into this function, so nothing in it owns a destructor;
+// the caller owns the file and the row buffer.
+bool write_rows(std::FILE* file, const Bitmap& image, int dpi, png_byte* row) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        return false;
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width()),
+                 static_cast<png_uint_32>(image.height()), 1, PNG_COLOR_TYPE_GRAY,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    auto per_metre = static_cast<png_uint_32>(dpi * kInchesPerMetre + 0.5);
+    png_set_pHYs(png, info, per_metre, per_metre, PNG_RESOLUTION_METER);
+    png_write_info(png, info);
+    const std::uint8_t* packed = image.packed().data();
+    auto stride = static_cast<std::size_t>(image.stride());
+    for (int y = 0; y < image.height(); ++y) {
+        for (std::size_t i = 0; i < stride; ++i)
+            row[i] = static_cast<png_byte>(~packed[static_cast<std::size_t>(y) * stride + i]);
+        png_write_row(png, row);
+    }
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+}  // namespace
+
+bool write_png(const Bitmap& image, int dpi, const std::string& path) {
+    if (image.width() == 0 || image.height() == 0) return false;
+    File file(std::fopen(path.c_str(), "wb"));
+    if (!file) return false;
+    std::vector<png_byte> row(static_cast<std::size_t>(image.stride()));
+    if (!write_rows(file.get(), image, dpi, row.data())) return false;
+    return std::fflush(file.get()) == 0 && std::ferror(file.get()) == 0;
+}
+
+Bitmap read_png(const std::string& path) {
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&png, path.c_str())) return {};
+    png.format = PNG_FORMAT_GRAY;
+    std::vector<png_byte> pixels(PNG_IMAGE_SIZE(png));
+    if (!png_image_finish_read(&png, nullptr, pixels.data(), 0, nullptr)) {
+        png_image_free(&png);
+        return {};
+    }
+    Bitmap image(static_cast<int>(png.width), static_cast<int>(png.height));
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.set(
+                x, y,
+                pixels[static_cast<std::size_t>(y) * png.width + static_cast<std::size_t>(x)] <
+                    128);
+    return image;
+}
+
+}  // namespace eplview
