@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string strings[4];
     std::int32_t out_words[8] = {};
     std::uint32_t choice_arrays[64] = {};
-    std::uint32_t choice_slots[8] = {};
+    std::uint32_t choice_slots[32] = {};  // one per dialog position the index can reach
     char prompt[64] = {};
 
     for (int step = 0; step < 64 && !in.empty(); ++step) {

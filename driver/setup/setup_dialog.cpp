@@ -19,9 +19,6 @@ constexpr std::int32_t maxicode_as_graphic = 3;
 
 // The host's out-parameters of getsetup: one word, one byte or a text buffer each, behind the
 // pointer words it passed. A null word is a parameter the host did not supply.
-void put_word(const Job& job, std::uint32_t at, std::uint32_t value) noexcept {
-    if (std::byte* p = job.resolve(at)) store_le(p, value);
-}
 void put_int(const Job& job, std::uint32_t at, std::int32_t value) noexcept {
     if (std::byte* p = job.resolve(at)) store_le(p, value);
 }
@@ -34,21 +31,23 @@ void put_prompt(const Job& job, std::uint32_t at, const char* prompt) noexcept {
 }
 
 // The host's string-pointer array for dialog position index: element [index] of its array of
-// arrays.
+// arrays. Elements are found in host memory, never by arithmetic on pointer words, so the code
+// is the same whatever the host's pointer width.
 std::uint32_t choice_array_of(const Job& job, std::uint32_t choices, std::int32_t index) noexcept {
-    if (choices == 0) return 0;
-    const std::byte* slot = job.resolve(choices + 4u * static_cast<std::uint32_t>(index));
-    return slot ? load_le<std::uint32_t>(slot) : 0u;
+    const std::byte* arrays = job.resolve(choices);
+    if (arrays == nullptr) return 0;
+    return load_le<std::uint32_t>(arrays + 4 * static_cast<std::size_t>(index));
 }
 
 void put_choices(const Job& job, std::uint32_t array, std::span<const char* const> texts) noexcept {
-    if (array == 0) return;  // the host offered no array for this position
-    std::uint32_t at = array;
+    std::byte* slots = job.resolve(array);
+    if (slots == nullptr) return;  // the host offered no array for this position
+    std::size_t at = 0;
     for (const char* text : texts) {
-        put_word(job, at, job.word_of(text));
+        store_le(slots + at, job.word_of(text));
         at += 4;
     }
-    put_word(job, at, job.word_of(choice_list_end));
+    store_le(slots + at, job.word_of(choice_list_end));
 }
 
 void give_end_answer(const Job& job, std::int32_t index, std::uint32_t prompt, std::uint32_t kind,
