@@ -20,7 +20,7 @@ for t in $targets; do
   mkdir -p "$scratch"
   exe=$(find build/fuzz -type f -name "$t" -perm -u+x | head -1)
   echo "== fuzz: $t for ${seconds}s"
-  if ! "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+  if ! "$exe" -seed="${EPL2_FUZZ_SEED:-1}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
         -artifact_prefix=build/fuzz/crashes/"$t"- "$scratch" $seeds 2>build/fuzz/$t.log; then
     status=1
     tail -40 build/fuzz/$t.log

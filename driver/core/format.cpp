@@ -71,8 +71,13 @@ std::size_t format_to(BoundedWriter& out, std::string_view templ,
             zero_pad = true;
             ++i;
         }
+        // No line is wider than the LineBuffer: a larger width is held there instead of overflowing.
+        constexpr int widest = 4096;
         int width = 0;
-        while (i < templ.size() && is_digit(templ[i])) width = width * 10 + (templ[i++] - '0');
+        while (i < templ.size() && is_digit(templ[i])) {
+            width = width * 10 + (templ[i++] - '0');
+            if (width > widest) width = widest;
+        }
         while (i < templ.size() && templ[i] == 'l') ++i;
         if (i >= templ.size()) break;
         char conversion = templ[i++];

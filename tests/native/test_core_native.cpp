@@ -26,6 +26,8 @@ TEST(BoundedWriter, FormatsTheTemplateConversions) {
     EXPECT_STREQ(buffer, "V03|V100|V-5|-2147483648");
     EXPECT_EQ(format_to(buffer, "%lu%%", {std::uint32_t{4294967295u}}), 11u);
     EXPECT_STREQ(buffer, "4294967295%");
+    // An absurd width is held at the LineBuffer's size instead of overflowing.
+    EXPECT_EQ(format_to(buffer, "%077777777777777777777d", {std::int32_t{6}}), 4096u);
     // Missing or mismatched arguments write nothing for their conversion.
     EXPECT_EQ(format_to(buffer, "[%d][%s]", {"text"}), 4u);
     EXPECT_STREQ(buffer, "[][]");
