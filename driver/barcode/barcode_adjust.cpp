@@ -19,13 +19,6 @@ constexpr std::int32_t min_narrow = 5;
 constexpr std::int32_t max_narrow = 58;
 constexpr std::int32_t max_upc_ean_narrow = 15;
 
-constexpr std::int32_t dots_per_millimetre = 8;
-// Dots are rounded to the nearest half millimetre's worth before the grid cuts them down.
-constexpr std::int32_t grid_rounding = dots_per_millimetre / 2;
-// Back to thousandths of an inch at exactly 8 dots per millimetre (203.2 dots per inch), whatever
-// the head's nominal resolution: the grid is the printer's, in millimetres.
-constexpr std::int32_t grid_dots_per_10_inches = 2032;
-
 bool is_upc_ean(std::int32_t index) noexcept {
     return index == symbology::upc_a || index == symbology::upc_e || index == symbology::ean13 ||
            index == symbology::ean8;
@@ -55,12 +48,6 @@ std::int32_t clamp_narrow_width(std::int32_t index, std::int32_t narrow) noexcep
     return is_upc_ean(index) ? std::min(narrow, max_upc_ean_narrow) : narrow;
 }
 
-std::int32_t snap_to_millimetre(std::int32_t x, std::int32_t dpi_x) noexcept {
-    const std::int32_t dots = wrap_add(scale_length(x, dpi_x), grid_rounding);
-    const std::int32_t on_grid = wrap_sub(dots, trunc_rem(dots, dots_per_millimetre));
-    return trunc_div(wrap_mul(on_grid, 10000), grid_dots_per_10_inches);
-}
-
 std::int32_t adjbarvar(const Job& job, std::int32_t index, std::uint32_t x_word,
                        std::uint32_t height_word, std::uint32_t extra_word,
                        std::uint32_t narrow_word) noexcept {
@@ -76,7 +63,10 @@ std::int32_t adjbarvar(const Job& job, std::int32_t index, std::uint32_t x_word,
     height.set(clamp_bar_height(height.get()));
     narrow.set(clamp_narrow_width(index, narrow.get()));
     const RecordView r = job.record();
-    if (r.get(job::resolution_code) != 0) x.set(snap_to_millimetre(x.get(), r.get(job::dpi_x)));
+    // A barcode always takes the grid position back, even when x already lay on the grid.
+    if (r.get(job::resolution_code) != 0) {
+        x.set(snap_to_millimetre_grid(x.get(), r.get(job::dpi_x)).thousandths);
+    }
 
     // The host may pass one value behind two arguments; what counts is what it finds afterwards.
     return height.changed() || narrow.changed() || extra.changed() || x.changed() ? 1 : 0;

@@ -10,7 +10,5 @@ namespace epl2 {
 std::int32_t clamp_bar_height(std::int32_t height) noexcept;
 // In the host's units for it; the UPC/EAN family has a lower upper limit.
 std::int32_t clamp_narrow_width(std::int32_t symbology, std::int32_t narrow) noexcept;
-// A horizontal position, thousandths of an inch, moved onto the whole-millimetre grid.
-std::int32_t snap_to_millimetre(std::int32_t x, std::int32_t dpi_x) noexcept;
 
 }  // namespace epl2

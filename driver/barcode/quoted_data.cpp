@@ -2,14 +2,6 @@
 
 namespace epl2 {
 
-namespace {
-
-constexpr bool needs_escape(char c) noexcept {
-    return c == '"' || c == '\\';
-}
-
-}  // namespace
-
 std::size_t sent_length(std::string_view data) noexcept {
     std::size_t n = 0;
     for (char c : data) {
@@ -24,8 +16,7 @@ std::size_t put_quoted_data(BoundedWriter& out, std::string_view data,
     for (char c : data) {
         if (n == max_bytes) break;
         if (is_line_break(c)) continue;
-        if (needs_escape(c)) out.put('\\');
-        out.put(c);
+        put_quoted_character(out, c);
         ++n;
     }
     return n;

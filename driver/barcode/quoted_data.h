@@ -5,14 +5,9 @@
 #include <string_view>
 
 #include "core/format.h"
+#include "core/quoted_field.h"
 
 namespace epl2 {
-
-// CR and LF would end the command line inside the data and let the rest of it reach the printer
-// as commands; no symbology encodes them, so they are never part of what is sent.
-constexpr bool is_line_break(char c) noexcept {
-    return c == '\r' || c == '\n';
-}
 
 // The part of text from pos, at most n bytes, clamped to the text: string_view::substr would
 // throw, and the module has no exceptions.

@@ -46,6 +46,14 @@ std::int32_t scale_y_length(RecordView record, std::int32_t length) noexcept {
     return scale_length(length, record.get(job::dpi_y));
 }
 
+MillimetreGrid snap_to_millimetre_grid(std::int32_t x, std::int32_t dpi_x) noexcept {
+    constexpr std::int32_t dots_per_millimetre = 8;
+    const std::int32_t dots = scale_length(x, dpi_x);
+    const std::int32_t nearer = wrap_add(dots, dots_per_millimetre / 2);
+    const std::int32_t grid_dots = wrap_sub(nearer, trunc_rem(nearer, dots_per_millimetre));
+    return {dots, grid_dots, trunc_div(wrap_mul(grid_dots, 10000), 2032)};
+}
+
 ClipRect clip_rect(RecordView record) noexcept {
     return {record.get(job::clip_left), record.get(job::clip_top), record.get(job::clip_right),
             record.get(job::clip_bottom)};

@@ -17,6 +17,17 @@ std::int32_t scale_length(std::int32_t length, std::int32_t dpi) noexcept;
 std::int32_t scale_x_length(RecordView record, std::int32_t length) noexcept;
 std::int32_t scale_y_length(RecordView record, std::int32_t length) noexcept;
 
+// A host x on the printer's one-millimetre grid (8 dots at 8 dots per millimetre), which the size
+// adjustments of text and barcodes snap to: the x in dots (scaled without the mapping's
+// offsets), the grid column reached by adding half a millimetre and cutting toward zero, and that
+// column back in thousandths of an inch at 203.2 dots per inch, whatever the head's resolution.
+struct MillimetreGrid {
+    std::int32_t dots;
+    std::int32_t grid_dots;
+    std::int32_t thousandths;
+};
+MillimetreGrid snap_to_millimetre_grid(std::int32_t x, std::int32_t dpi_x) noexcept;
+
 struct ClipRect {
     std::int32_t left, top, right, bottom;  // dots
 };

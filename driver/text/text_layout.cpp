@@ -5,22 +5,11 @@
 
 #include "core/arith.h"
 #include "core/format.h"
+#include "core/quoted_field.h"
 
 namespace epl2 {
 
 namespace {
-
-constexpr char escape_character = '\\';
-
-// Whether the EPL2 DATA field needs a backslash before c.
-constexpr bool needs_escape(char c) noexcept {
-    return c == '"' || c == escape_character;
-}
-
-// A line break inside the DATA field would end the command early.
-constexpr bool breaks_command_line(char c) noexcept {
-    return c == '\r' || c == '\n';
-}
 
 // Whether the byte before index opens an escape pair, so that a cut at index would separate the
 // backslash from the character it protects. Pairs are found from the start, since an escaped
@@ -110,10 +99,8 @@ std::int32_t character_advance(std::int32_t h_mult, std::int32_t cell_width,
 std::size_t escape_text(std::span<char> object_data, std::string_view text) noexcept {
     BoundedWriter writer(object_data);
     for (char c : text) {
-        if (breaks_command_line(c)) continue;
         const std::size_t before = writer.written();
-        if (needs_escape(c)) writer.put(escape_character);
-        writer.put(c);
+        put_quoted_character(writer, c);
         if (!writer.complete()) {
             // The pair (or character) did not fit whole: keep the text as it was before it.
             writer.truncate(before);
@@ -216,15 +203,10 @@ std::uint32_t snapped_text_size(std::uint32_t size, std::int32_t cell) noexcept 
 }
 
 std::int32_t snapped_text_x(std::int32_t x, std::int32_t dpi_x, bool& off_grid) noexcept {
-    // 8 dots: one millimetre at 8 dots per millimetre.
-    constexpr std::int32_t grid_dots = 8;
-    const std::int32_t dots = scale_length(x, dpi_x);
-    const std::int32_t nearer = wrap_add(dots, grid_dots / 2);
-    const std::int32_t on_grid = wrap_sub(nearer, trunc_rem(nearer, grid_dots));
-    if (on_grid == dots) return x;
+    const MillimetreGrid grid = snap_to_millimetre_grid(x, dpi_x);
+    if (grid.grid_dots == grid.dots) return x;
     off_grid = true;
-    // Back to thousandths of an inch at 203.2 dots per inch.
-    return trunc_div(wrap_mul(on_grid, 10000), 2032);
+    return grid.thousandths;
 }
 
 }  // namespace epl2
