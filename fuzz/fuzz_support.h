@@ -1,0 +1,104 @@
+// What the fuzzers of the driver's parsers share: reading control values from the front of an
+// input, failing loudly on a broken invariant, and reading a quoted DATA field back the way the
+// printer does.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+namespace epl2::fuzz {
+
+// A broken invariant stops the run at once, with a name to search the harness for; libFuzzer
+// keeps the input, and a replay build reports it as a failed test.
+[[noreturn]] inline void fail(const char* invariant) {
+    std::fprintf(stderr, "invariant broken: %s\n", invariant);
+    std::abort();
+}
+
+inline void require(bool holds, const char* invariant) {
+    if (!holds) fail(invariant);
+}
+
+// Control values taken from the front of an input; past its end every value is 0, so a short
+// input is still a valid one.
+class ByteReader {
+   public:
+    ByteReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+
+    std::uint8_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
+    std::uint16_t u16() {
+        const auto low = byte();
+        return static_cast<std::uint16_t>(low | byte() << 8);
+    }
+    std::uint32_t u32() {
+        std::uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(byte()) << (8 * i);
+        return v;
+    }
+    // Mostly small values of either sign, where the interesting edges of positions and clip
+    // rectangles lie; now and then any word, where the arithmetic wraps.
+    std::int32_t coordinate() {
+        const std::uint32_t v = u32();
+        if ((v & 0xC0000000u) != 0xC0000000u)
+            return static_cast<std::int32_t>(v & 0x3FFFu) - 0x2000;
+        return static_cast<std::int32_t>(v << 2);
+    }
+    // The bytes not yet read.
+    std::string_view rest() const {
+        const std::size_t at = pos_ < size_ ? pos_ : size_;
+        return {reinterpret_cast<const char*>(data_) + at, size_ - at};
+    }
+
+   private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t pos_ = 0;
+};
+
+// The text as a host hands it over: up to its first NUL.
+inline std::string_view host_string(std::string_view bytes) {
+    return bytes.substr(0, bytes.find('\0'));
+}
+
+inline std::string without_line_breaks(std::string_view text) {
+    std::string kept;
+    for (char c : text) {
+        if (c != '\r' && c != '\n') kept.push_back(c);
+    }
+    return kept;
+}
+
+// Reads the content between the quotes of a DATA field as the printer does, a backslash taking
+// the next byte literally. False when the content could not stand as one field of one line: a bare
+// quote would end it early, a backslash at its end would protect the closing quote, a CR or LF
+// would end the command line. The driver only ever escapes a quote or a backslash.
+inline bool read_quoted_content(std::string_view content, std::string& plain) {
+    plain.clear();
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        const char c = content[i];
+        if (c == '"' || c == '\r' || c == '\n') return false;
+        if (c == '\\') {
+            if (i + 1 == content.size()) return false;
+            const char protected_character = content[++i];
+            if (protected_character != '"' && protected_character != '\\') return false;
+            plain.push_back(protected_character);
+            continue;
+        }
+        plain.push_back(c);
+    }
+    return true;
+}
+
+// Bytes of a DATA field for a text whose characters all went in: one more for each character
+// that takes a backslash.
+inline std::size_t escaped_length(std::string_view plain) {
+    std::size_t n = 0;
+    for (char c : plain) n += (c == '"' || c == '\\') ? 2 : 1;
+    return n;
+}
+
+}  // namespace epl2::fuzz
