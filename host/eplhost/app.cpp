@@ -36,6 +36,10 @@ exit status: 0 done; 2 command line; 3 label, records or images; 4 model, option
 5 driver module; 6 output target (the job was not, or not wholly, taken); 1 internal fault.
 )";
 
+// An hour: far beyond any printer's pause, and short enough that the timeout in milliseconds
+// stays a valid poll() argument.
+constexpr std::int32_t max_timeout_seconds = 3600;
+
 struct Arguments {
     std::string command;
     std::vector<std::string> positional;
@@ -69,14 +73,18 @@ Arguments parse_arguments(const std::vector<std::string>& args) {
         } else if (arg == "--copies") {
             const std::string v = next();
             a.copies = parse_integer(v);
-            if (!a.copies || *a.copies < 1)
-                fail(ExitCode::usage,
-                     "--copies expects a whole number of at least 1, not \"" + v + "\"");
+            if (!a.copies || *a.copies < 1 || *a.copies > max_copies)
+                fail(ExitCode::usage, "--copies expects a whole number from 1 to " +
+                                          std::to_string(max_copies) + ", not \"" + v + "\"");
         } else if (arg == "--timeout") {
             const std::string v = next();
             a.timeout_seconds = parse_integer(v);
-            if (!a.timeout_seconds || *a.timeout_seconds < 1)
-                fail(ExitCode::usage, "--timeout expects whole seconds, not \"" + v + "\"");
+            if (!a.timeout_seconds || *a.timeout_seconds < 1 ||
+                *a.timeout_seconds > max_timeout_seconds) {
+                fail(ExitCode::usage, "--timeout expects whole seconds from 1 to " +
+                                          std::to_string(max_timeout_seconds) + ", not \"" + v +
+                                          "\"");
+            }
         } else if (arg == "--set") {
             const std::string v = next();
             const auto eq = v.find('=');

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <fstream>
 #include <iterator>
+#include <limits>
 
 #include "errors.h"
 
@@ -76,21 +77,41 @@ std::string lower_extension(const std::filesystem::path& file) {
     return ext;
 }
 
-std::string png_to_pcx(const std::filesystem::path& file, std::string_view bytes, int threshold) {
+[[noreturn]] void png_error(const std::filesystem::path& file) {
+    fail(ExitCode::bad_input,
+         "image " + file.string() + " is not a readable PNG file (" + stbi_failure_reason() + ")");
+}
+
+// The size from the header alone, so that an image too big to print is refused before its
+// pixels are decoded into memory.
+void check_png_size(const std::filesystem::path& file, std::string_view bytes) {
     int width = 0, height = 0, channels = 0;
-    unsigned char* pixels =
-        stbi_load_from_memory(reinterpret_cast<const unsigned char*>(bytes.data()),
-                              static_cast<int>(bytes.size()), &width, &height, &channels, 4);
-    if (pixels == nullptr) {
-        fail(ExitCode::bad_input, "image " + file.string() + " is not a readable PNG file (" +
-                                      stbi_failure_reason() + ")");
+    if (stbi_info_from_memory(reinterpret_cast<const unsigned char*>(bytes.data()),
+                              static_cast<int>(bytes.size()), &width, &height, &channels) == 0) {
+        png_error(file);
     }
     if (width > max_image_width_dots) {
-        stbi_image_free(pixels);
         fail(ExitCode::bad_input, "image " + file.string() + " is " + std::to_string(width) +
                                       " pixels wide; the printer takes at most " +
                                       std::to_string(max_image_width_dots));
     }
+    if (height > max_image_height_dots) {
+        fail(ExitCode::bad_input, "image " + file.string() + " is " + std::to_string(height) +
+                                      " pixels high; a PCX image holds at most " +
+                                      std::to_string(max_image_height_dots) + " rows");
+    }
+}
+
+std::string png_to_pcx(const std::filesystem::path& file, std::string_view bytes, int threshold) {
+    if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+        fail(ExitCode::bad_input, "image " + file.string() + " is too large a file");
+    }
+    check_png_size(file, bytes);
+    int width = 0, height = 0, channels = 0;
+    unsigned char* pixels =
+        stbi_load_from_memory(reinterpret_cast<const unsigned char*>(bytes.data()),
+                              static_cast<int>(bytes.size()), &width, &height, &channels, 4);
+    if (pixels == nullptr) png_error(file);
     std::vector<bool> black(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
     for (std::size_t i = 0; i < black.size(); ++i) {
         const unsigned char* p = pixels + 4 * i;

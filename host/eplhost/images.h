@@ -17,6 +17,9 @@ inline constexpr int default_png_threshold = 128;
 // The printer takes rows of at most 255 bytes.
 inline constexpr int max_image_width_dots = 2040;
 
+// A PCX header numbers the last row in 16 bits.
+inline constexpr int max_image_height_dots = 65536;
+
 struct PcxInfo {
     int width = 0, height = 0, bytes_per_line = 0;
 };

@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <set>
 
 #include "errors.h"
 #include "images.h"
+#include "json_text.h"
 #include "units.h"
 
 namespace epl2::eplhost {
@@ -153,8 +152,8 @@ class Context {
         Value v;
         if (it->is_string()) {
             v.text = it->get<std::string>();
-        } else if (it->is_number_integer()) {
-            v.text = std::to_string(it->get<std::int64_t>());
+        } else if (const auto number = whole_number_text(*it)) {
+            v.text = *number;
         } else if (it->is_object()) {
             const auto name = it->find("field");
             if (name == it->end() || !name->is_string() || name->get<std::string>().empty()) {
@@ -178,7 +177,8 @@ class Context {
         } else {
             error(field, "expected a string or {\"field\": \"column\"}");
         }
-        if (!v.variable() && v.text.find('\0') != std::string::npos)
+        // A NUL would end the text early in the module's buffer: the rest would vanish unseen.
+        if (v.text.find('\0') != std::string::npos)
             error(field, "NUL characters cannot be printed");
         return v;
     }
@@ -189,21 +189,6 @@ class Context {
     std::string file_;
     std::string where_;
 };
-
-json parse_json_file(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) fail(ExitCode::bad_input, file.string() + ": cannot be read (missing?)");
-    const std::string text(std::istreambuf_iterator<char>(in), {});
-    try {
-        return json::parse(text);
-    } catch (const json::parse_error& e) {
-        std::string what = e.what();
-        // nlohmann's message starts with its own error id and position; keep the explanation.
-        if (const auto p = what.find("syntax error"); p != std::string::npos) what = what.substr(p);
-        fail(ExitCode::bad_input,
-             file.string() + ": malformed JSON at " + text_position(text, e.byte) + ": " + what);
-    }
-}
 
 void check_data_length(const Context& c, std::string_view field, const Value& v,
                        std::size_t limit) {
@@ -337,7 +322,8 @@ Pdf417Object read_pdf417(const Context& c, const json& o) {
 // Printer memory names: letters and digits, short enough for the printer's graphic names.
 std::string graphic_name_from(const std::filesystem::path& file) {
     std::string name;
-    for (unsigned char ch : file.stem().string()) {
+    for (const char c : file.stem().string()) {
+        const auto ch = static_cast<unsigned char>(c);
         if (std::isalnum(ch) && name.size() < 6) name += static_cast<char>(std::toupper(ch));
     }
     return name.empty() ? "IMG" : name;
@@ -388,8 +374,8 @@ PrinterSection read_printer(const Context& c, const json& p) {
     if (const auto m = p.find("model"); m != p.end()) {
         if (m->is_string())
             section.model = m->get<std::string>();
-        else if (m->is_number_integer())
-            section.model = std::to_string(m->get<std::int64_t>());
+        else if (const auto number = whole_number_text(*m))
+            section.model = *number;
         else
             c.error("model", "expected a model name or index");
     }
@@ -398,8 +384,8 @@ PrinterSection read_printer(const Context& c, const json& p) {
         for (const auto& [key, value] : options->items()) {
             if (value.is_string())
                 section.options.emplace_back(key, value.get<std::string>());
-            else if (value.is_number_integer())
-                section.options.emplace_back(key, std::to_string(value.get<std::int64_t>()));
+            else if (const auto number = whole_number_text(value))
+                section.options.emplace_back(key, *number);
             else
                 c.error("options", "option \"" + key + "\" expects a string or a whole number");
         }
@@ -469,7 +455,11 @@ std::vector<std::string> Label::fields() const {
 }
 
 Label load_label(const std::filesystem::path& file) {
-    const json root = parse_json_file(file);
+    return parse_label(read_input_file(file), file);
+}
+
+Label parse_label(std::string_view text, const std::filesystem::path& file) {
+    const json root = parse_json(text, file);
     const Context top(file.string(), "label");
     if (!root.is_object())
         top.error("", "expected a JSON object with \"width\", \"height\" and \"objects\"");
@@ -479,7 +469,7 @@ Label load_label(const std::filesystem::path& file) {
     label.name = top.string(root, "name", file.stem().string());
     label.width = top.length(root, "width", {}, true);
     label.height = top.length(root, "height", {}, true);
-    label.copies = top.integer(root, "copies", 1, 1, 99999);
+    label.copies = top.integer(root, "copies", 1, 1, max_copies);
     if (const auto p = root.find("printer"); p != root.end()) label.printer = read_printer(top, *p);
     const json& objects = top.require(root, "objects");
     if (!objects.is_array()) top.error("objects", "expected an array of objects");

@@ -83,6 +83,9 @@ struct PrinterSection {
     std::vector<std::pair<std::string, std::string>> options;  // name or id, value text
 };
 
+// Copies of each label, from the label or --copies; far more than a roll of labels holds.
+inline constexpr std::int32_t max_copies = 99999;
+
 struct Label {
     std::filesystem::path source;
     std::string name;  // label name; the stored form is named after it
@@ -105,6 +108,8 @@ std::string describe(const LabelObject& object);
 // Reads and checks a label file; images are loaded and converted to PCX here. Throws Failure
 // (bad_input) naming the file, the line and column of malformed JSON, or the object and field.
 Label load_label(const std::filesystem::path& file);
+// The same for a label's text; images are looked for beside `file`.
+Label parse_label(std::string_view text, const std::filesystem::path& file);
 
 // The module's symbology index for a display name ("Code 128", "UPC-A", ...), case-insensitive.
 struct Symbology {

@@ -1,14 +1,15 @@
 #include "output.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <random>
 
 #include "errors.h"
 
 #if defined(_WIN32)
+#include <io.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #else
@@ -36,9 +37,57 @@ namespace {
     fail(ExitCode::output, target.describe() + ": " + what);
 }
 
+std::string system_error_text() {
+    return errno != 0 ? std::strerror(errno) : "unknown error";
+}
+
+// The whole job into an open file, pushed past the C library's buffer to the system; the answer
+// is empty on success, else what went wrong.
+std::string write_all(std::FILE* file, std::string_view job) {
+    errno = 0;
+    if (std::fwrite(job.data(), 1, job.size(), file) != job.size() || std::fflush(file) != 0)
+        return system_error_text();
+    return {};
+}
+
+std::FILE* open_for_writing(const std::filesystem::path& path) {
+#if defined(_WIN32)
+    return ::_wfopen(path.c_str(), L"wb");  // the path as Windows spells it, whatever the code page
+#else
+    return std::fopen(path.c_str(), "wb");
+#endif
+}
+
+// On the disk itself, so that the rename below cannot outlive the data it makes visible.
+bool commit_to_disk(std::FILE* file) {
+#if defined(_WIN32)
+    return ::_commit(::_fileno(file)) == 0;
+#else
+    return ::fsync(::fileno(file)) == 0;
+#endif
+}
+
+// A device or a pipe (a printer port such as /dev/usb/lp0) takes the job as it is written; a
+// temporary file renamed over it would replace the device node with a plain file.
+bool is_device_or_pipe(const std::filesystem::path& path) {
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    return !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+           !std::filesystem::is_directory(status);
+}
+
+void write_to_device(const Target& target, std::string_view job) {
+    std::FILE* device = open_for_writing(target.path);
+    if (device == nullptr) output_error(target, "cannot open it (" + system_error_text() + ")");
+    std::string problem = write_all(device, job);
+    if (std::fclose(device) != 0 && problem.empty()) problem = system_error_text();
+    if (!problem.empty()) output_error(target, "writing failed (" + problem + ")");
+}
+
 void write_file(const Target& target, std::string_view job) {
     namespace fs = std::filesystem;
     const fs::path final_path(target.path);
+    if (is_device_or_pipe(final_path)) return write_to_device(target, job);
     if (final_path.has_parent_path()) {
         std::error_code error;
         fs::create_directories(final_path.parent_path(), error);
@@ -48,19 +97,18 @@ void write_file(const Target& target, std::string_view job) {
     }
     std::random_device random;
     const fs::path temporary = final_path.string() + ".tmp-" + std::to_string(random() % 1000000);
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out)
-            output_error(target,
-                         "cannot create " + temporary.string() + " (" + std::strerror(errno) + ")");
-        out.write(job.data(), static_cast<std::streamsize>(job.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            output_error(target, "writing " + temporary.string() + " failed");
-        }
+    std::FILE* out = open_for_writing(temporary);
+    if (out == nullptr)
+        output_error(target, "cannot create " + temporary.string() + " (" + system_error_text() +
+                                 "); nothing was written");
+    std::string problem = write_all(out, job);
+    if (problem.empty() && !commit_to_disk(out)) problem = system_error_text();
+    if (std::fclose(out) != 0 && problem.empty()) problem = system_error_text();
+    if (!problem.empty()) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        output_error(target, "writing " + temporary.string() + " failed (" + problem +
+                                 "); it was removed and " + target.path + " left as it was");
     }
     std::error_code error;
     fs::rename(temporary, final_path, error);

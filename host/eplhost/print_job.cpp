@@ -67,6 +67,12 @@ class JobDriver {
             const auto it = record_->values.find(*value.field);
             if (it != record_->values.end() && !it->second.empty()) text = it->second;
         }
+        // The module reads data up to its first NUL: whatever follows would vanish unseen.
+        if (text.find('\0') != std::string::npos)
+            object_error(object, field,
+                         "column \"" + *value.field +
+                             "\" holds a NUL character, which cannot be "
+                             "printed");
         // Without records the fields' defaults print once.
         if (!text.empty() || !value.required) return text;
         if (record_ == nullptr) {

@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
-#include <iterator>
-#include <nlohmann/json.hpp>
+#include <set>
 
 #include "errors.h"
+#include "json_text.h"
 #include "label.h"
 
 namespace epl2::eplhost {
@@ -85,23 +84,14 @@ std::vector<CsvRow> split_csv(std::string_view text, const std::filesystem::path
     return rows;
 }
 
-std::string read_text(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) fail(ExitCode::bad_input, file.string() + ": cannot be read (missing?)");
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+}  // namespace
 
 Records parse_json_records(std::string_view text, const std::filesystem::path& source) {
-    nlohmann::json root;
-    try {
-        root = nlohmann::json::parse(text);
-    } catch (const nlohmann::json::parse_error& e) {
-        fail(ExitCode::bad_input,
-             source.string() + ": malformed JSON at " + text_position(text, e.byte));
-    }
+    const nlohmann::json root = parse_json(text, source);
     if (!root.is_array())
         fail(ExitCode::bad_input, source.string() + ": expected a JSON array of objects");
     Records records{source, {}, {}};
+    std::set<std::string> named;  // the columns so far, for a quick look-up in wide records
     for (std::size_t i = 0; i < root.size(); ++i) {
         const std::string where = "element " + std::to_string(i);
         if (!root[i].is_object())
@@ -110,22 +100,21 @@ Records parse_json_records(std::string_view text, const std::filesystem::path& s
         for (const auto& [key, value] : root[i].items()) {
             if (value.is_string())
                 record.values[key] = value.get<std::string>();
-            else if (value.is_number_integer())
-                record.values[key] = std::to_string(value.get<std::int64_t>());
+            else if (const auto number = whole_number_text(value))
+                record.values[key] = *number;
             else if (value.is_null())
                 record.values[key] = "";
             else
                 fail(ExitCode::bad_input, source.string() + " " + where + ": \"" + key +
                                               "\" must be a string or a whole number");
-            if (std::find(records.columns.begin(), records.columns.end(), key) ==
-                records.columns.end()) {
-                records.columns.push_back(key);
-            }
+            if (named.insert(key).second) records.columns.push_back(key);
         }
         records.rows.push_back(std::move(record));
     }
     return records;
 }
+
+namespace {
 
 bool json_file(const std::filesystem::path& file) {
     std::string ext = file.extension().string();
@@ -141,16 +130,17 @@ Records parse_csv(std::string_view text, const std::filesystem::path& source) {
     if (rows.empty())
         fail(ExitCode::bad_input, source.string() + ": empty; the first row must name the columns");
     Records records{source, rows.front().fields, {}};
+    std::set<std::string_view> named;
     for (std::size_t c = 0; c < records.columns.size(); ++c) {
         const std::string& name = records.columns[c];
         if (name.empty())
-            fail(ExitCode::bad_input,
-                 source.string() + " line 1: column " + std::to_string(c + 1) + " has no name");
-        if (std::find(records.columns.begin(),
-                      records.columns.begin() + static_cast<std::ptrdiff_t>(c),
-                      name) != records.columns.begin() + static_cast<std::ptrdiff_t>(c)) {
-            fail(ExitCode::bad_input,
-                 source.string() + " line 1: column \"" + name + "\" is named twice");
+            fail(ExitCode::bad_input, source.string() + " line " +
+                                          std::to_string(rows.front().line) + ": column " +
+                                          std::to_string(c + 1) + " has no name");
+        if (!named.insert(name).second) {
+            fail(ExitCode::bad_input, source.string() + " line " +
+                                          std::to_string(rows.front().line) + ": column \"" + name +
+                                          "\" is named twice");
         }
     }
     for (std::size_t r = 1; r < rows.size(); ++r) {
@@ -171,7 +161,7 @@ Records parse_csv(std::string_view text, const std::filesystem::path& source) {
 }
 
 Records load_records(const std::filesystem::path& file) {
-    const std::string text = read_text(file);
+    const std::string text = read_input_file(file);
     return json_file(file) ? parse_json_records(text, file) : parse_csv(text, file);
 }
 

@@ -24,5 +24,6 @@ struct Records {
 // Throws Failure (bad_input) naming the file and the line or element at fault.
 Records load_records(const std::filesystem::path& file);
 Records parse_csv(std::string_view text, const std::filesystem::path& source);
+Records parse_json_records(std::string_view text, const std::filesystem::path& source);
 
 }  // namespace epl2::eplhost

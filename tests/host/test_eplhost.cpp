@@ -2,16 +2,25 @@
 // are compared with reviewed goldens; bad input of every kind ends in a clear message, a
 // documented exit status and nothing at the output target.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
+#include <optional>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -180,6 +189,20 @@ TEST_F(EplhostTest, JsonRecordsPrintLikeCsvRecords) {
               print({label, "--data", (examples / "asset-tags.csv").string()}));
 }
 
+// Whole numbers beyond 64-bit signed range print with every digit, as the label gives them.
+TEST_F(EplhostTest, WholeNumbersPrintAsWritten) {
+    const auto label = file("n.json", R"({"width": 2000, "height": 1000, "objects": [
+        {"type": "text", "x": 100, "y": 300, "text": 18446744073709551615},
+        {"type": "text", "x": 100, "y": 500, "text": {"field": "n"}}]})");
+    const auto data = file("n-records.json", R"([{"n": 9223372036854775808}, {"n": -12}])");
+    const auto lines = lines_of(print({label.string(), "--data", data.string()}));
+    for (const char* expected :
+         {"A232,51,0,1,1,1,N,\"18446744073709551615\"", "A232,92,0,1,1,1,N,\"9223372036854775808\"",
+          "A232,92,0,1,1,1,N,\"-12\""}) {
+        EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
+    }
+}
+
 TEST_F(EplhostTest, FieldDefaultsPrintOneLabelWithoutRecords) {
     const auto label = file("l.json", R"({"width": 2000, "height": 1000, "objects": [
         {"type": "text", "x": 100, "y": 300, "text": {"field": "name", "default": "SAMPLE"}}]})");
@@ -265,6 +288,23 @@ TEST_F(EplhostTest, ModelsByIndexNameAndPrefix) {
     EXPECT_NE(print({label, "--model", "Intermec EasyCoder C4"}), by_index);
 }
 
+std::set<std::string> names_in(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+// A PNG of one grey column, `height` pixels high.
+std::string tall_png(int height) {
+    const std::vector<unsigned char> pixels(static_cast<std::size_t>(height), 100);
+    int length = 0;
+    unsigned char* png = stbi_write_png_to_mem(pixels.data(), 1, 1, height, 1, &length);
+    std::string bytes(reinterpret_cast<const char*>(png), static_cast<std::size_t>(length));
+    STBIW_FREE(png);
+    return bytes;
+}
+
 // ---- bad input: a message, an exit status and nothing at the target
 // ------------------------------
 
@@ -277,6 +317,9 @@ TEST_F(EplhostTest, BadInputIsRefusedAndNothingIsWritten) {
     file("ragged.csv", "asset_id,location\nAT-1,here,extra\n");
     file("header-only.csv", "asset_id,location\n");
     file("broken.json", "[{\"asset_id\": }]");
+    file("nul.csv", std::string("asset_id,location\nAT\0-1,here\n", 29));
+    file("deep.json", std::string(40, '['));
+    file("tall.png", tall_png(70000));
     struct Row {
         std::string label;
         std::vector<std::string> extra;
@@ -421,7 +464,7 @@ TEST_F(EplhostTest, BadInputIsRefusedAndNothingIsWritten) {
          3,
          "cannot hold a double quote"},
         /* 27*/
-        {plain, {"--copies", "0"}, 2, "--copies expects a whole number"},
+        {plain, {"--copies", "0"}, 2, "--copies expects a whole number from 1 to 99999, not \"0\""},
         /* 28*/ {plain, {"--set", "18=1"}, 4, "the Zebra LP 2844 has no setup option with id 18"},
         /* 29*/
         {plain,
@@ -443,7 +486,51 @@ TEST_F(EplhostTest, BadInputIsRefusedAndNothingIsWritten) {
          {"--data", (dir / "broken.json").string()},
          3,
          "broken.json: malformed JSON at line 1, column"},
+        /* 33*/
+        {v(R"({"type": "line", "x": 0, "y": 1e99999, "length": 100})"),
+         {},
+         3,
+         "label.json: the number 1e99999 is too large at line 1, column 75"},
+        /* 34*/
+        {R"({"width": 2000, "height": 1000, "objects": [[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]})",
+         {},
+         3,
+         "label.json: JSON nested more than 32 levels deep at line 1, column 75"},
+        /* 35*/
+        {plain,
+         {"--data", (dir / "deep.json").string()},
+         3,
+         "deep.json: JSON nested more than 32 levels deep at line 1, column 33"},
+        /* 36*/
+        {v(R"({"type": "text", "x": 1, "y": 2, "text": {"field": "f", "default": "A\u0000B"}})"),
+         {},
+         3,
+         "objects[0] (text): field \"text\": NUL characters cannot be printed"},
+        /* 37*/
+        {v(R"({"type": "text", "x": 1, "y": 2, "text": {"field": "asset_id"}})"),
+         {"--data", (dir / "nul.csv").string()},
+         3,
+         "nul.csv line 2, " + (dir / "label.json").string() +
+             ": objects[0] (text): field \"text\": column \"asset_id\" holds a NUL character"},
+        /* 38*/
+        {v(R"({"type": "image", "x": 1, "y": 2, "file": "tall.png"})"),
+         {},
+         3,
+         "tall.png is 70000 pixels high; a PCX image holds at most 65536 rows"},
+        /* 39*/
+        {plain, {"--data", dir.string()}, 3, dir.string() + ": is a folder, not a file"},
+        /* 40*/
+        {plain,
+         {"--copies", "100000"},
+         2,
+         "--copies expects a whole number from 1 to 99999, not \"100000\""},
+        /* 41*/
+        {plain,
+         {"--timeout", "2147484"},
+         2,
+         "--timeout expects whole seconds from 1 to 3600, not \"2147484\""},
     };
+    const std::size_t inputs = names_in(dir).size();
     const fs::path out = dir / "out.epl";
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         SCOPED_TRACE("row " + std::to_string(i));
@@ -455,9 +542,7 @@ TEST_F(EplhostTest, BadInputIsRefusedAndNothingIsWritten) {
         EXPECT_EQ(r.status, rows[i].status) << r.err;
         EXPECT_NE(r.err.find(rows[i].message), std::string::npos) << r.err;
         EXPECT_EQ(read_file(out), "previous job");
-        std::size_t files = 0;
-        for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir)) ++files;
-        EXPECT_EQ(files, 8u) << "a temporary file was left behind";
+        EXPECT_EQ(names_in(dir).size(), inputs + 2) << "a temporary file was left behind";
     }
 }
 
@@ -471,42 +556,79 @@ sockaddr_in loopback(unsigned short port) {
     return a;
 }
 
+unsigned short port_of(int socket) {
+    sockaddr_in a{};
+    socklen_t length = sizeof a;
+    ::getsockname(socket, reinterpret_cast<sockaddr*>(&a), &length);
+    return ntohs(a.sin_port);
+}
+
+// A loopback port that nobody listens on: bound for a moment, then given up.
+unsigned short refusing_port() {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = loopback(0);
+    ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    const unsigned short port = port_of(s);
+    ::close(s);
+    return port;
+}
+
+// How a test printer on the other end of the connection treats the job.
+enum class Peer {
+    reads_all,
+    closes_early,  // reads a little, then closes with the rest unread
+    never_reads,   // keeps the connection open and reads nothing until the test ends
+};
+
 class Listener {
    public:
-    // close_after: bytes to read before closing early; -1 reads to the end.
-    explicit Listener(long close_after) {
+    explicit Listener(Peer peer) {
         socket_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (peer == Peer::never_reads) {
+            // A small receive window, inherited by the accepted connection: it fills at once.
+            const int size = 4096;
+            ::setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+        }
         sockaddr_in a = loopback(0);
         ::bind(socket_, reinterpret_cast<sockaddr*>(&a), sizeof a);
         ::listen(socket_, 1);
-        socklen_t length = sizeof a;
-        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&a), &length);
-        port_ = ntohs(a.sin_port);
-        thread_ = std::thread([this, close_after] {
-            const int peer = ::accept(socket_, nullptr, nullptr);
-            char buffer[4096];
-            for (;;) {
-                if (close_after >= 0 && static_cast<long>(received_.size()) >= close_after) break;
-                const auto n = ::recv(peer, buffer, sizeof buffer, 0);
-                if (n <= 0) break;
-                received_.append(buffer, static_cast<std::size_t>(n));
+        port_ = port_of(socket_);
+        thread_ = std::thread([this, peer, released = release_.get_future()] {
+            const int connection = ::accept(socket_, nullptr, nullptr);
+            if (peer == Peer::never_reads) {
+                released.wait();
+            } else {
+                const std::size_t limit = peer == Peer::closes_early ? 100 : SIZE_MAX;
+                char buffer[4096];
+                while (received_.size() < limit) {
+                    const auto n = ::recv(connection, buffer, sizeof buffer, 0);
+                    if (n <= 0) break;
+                    received_.append(buffer, static_cast<std::size_t>(n));
+                }
             }
-            ::close(peer);
+            ::close(connection);
         });
     }
     ~Listener() {
-        if (thread_.joinable()) thread_.join();
+        finish();
         ::close(socket_);
     }
     [[nodiscard]] std::string url() const { return "tcp://127.0.0.1:" + std::to_string(port_); }
     std::string received() {
-        thread_.join();
+        finish();
         return received_;
     }
 
    private:
+    void finish() {
+        if (!thread_.joinable()) return;
+        release_.set_value();
+        thread_.join();
+    }
+
     int socket_ = -1;
     unsigned short port_ = 0;
+    std::promise<void> release_;
     std::thread thread_;
     std::string received_;
 };
@@ -514,44 +636,146 @@ class Listener {
 TEST_F(EplhostTest, TcpTargetSendsTheWholeJob) {
     const auto label = (examples / "shipping-4x6.json").string();
     const std::string expected = print({label});
-    Listener printer(-1);
+    Listener printer(Peer::reads_all);
     const Result r = run({"print", label, "--to", printer.url()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("sent to " + printer.url()), std::string::npos) << r.err;
     EXPECT_EQ(printer.received(), expected);
 }
 
-TEST_F(EplhostTest, TcpPeerThatClosesEarlyFailsTheJob) {
+// A printer that refuses, one that closes mid-job and one that stops reading: exit status 6, a
+// message naming the target and the cause, and never the report of a job sent.
+TEST_F(EplhostTest, TcpFaultsFailTheJob) {
     std::string csv = "asset_id,location\n";
     for (int i = 0; i < 3000; ++i)
         csv += "AT-" + std::to_string(100000 + i) + ",Building 4 / Lab 2 / shelf " +
                std::to_string(i) + "\n";
     const auto data = file("many.csv", csv);
-    Listener printer(100);
-    const Result r = run({"print", (examples / "asset-tag.json").string(), "--data", data.string(),
-                          "--to", printer.url()});
-    EXPECT_EQ(r.status, 6) << r.err;
-    EXPECT_NE(r.err.find("eplhost: " + printer.url() + ": "), std::string::npos) << r.err;
-    EXPECT_EQ(r.err.find("sent to"), std::string::npos) << r.err;
-    EXPECT_LT(printer.received().size(), 5000u);
+    struct Row {
+        std::optional<Peer> peer;  // none: nobody listens
+        std::string cause;         // a regular expression
+    };
+    const Row rows[] = {
+        /*  0*/ {{}, "cannot connect: Connection refused; nothing was sent\n"},
+        /*  1*/
+        {Peer::closes_early,
+         "(the connection failed after [0-9]+ of [0-9]+ bytes|the printer closed the connection "
+         "before taking the whole job): Connection reset by peer\n"},
+        /*  2*/
+        {Peer::never_reads,
+         "(stopped taking data \\(write timeout\\) after [0-9]+ of [0-9]+ bytes|[0-9]+ bytes were "
+         "never acknowledged by the printer \\(write timeout\\))\n"},
+    };
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE("row " + std::to_string(i));
+        std::optional<Listener> printer;
+        if (rows[i].peer) printer.emplace(*rows[i].peer);
+        const std::string url =
+            printer ? printer->url() : "tcp://127.0.0.1:" + std::to_string(refusing_port());
+        const Result r = run({"print", (examples / "asset-tag.json").string(), "--data",
+                              data.string(), "--to", url, "--timeout", "1"});
+        EXPECT_EQ(r.status, 6) << r.err;
+        const std::regex message("^eplhost: " + url + ": " + rows[i].cause);
+        EXPECT_TRUE(std::regex_search(r.err, message)) << r.err;
+        EXPECT_EQ(r.err.find("sent to"), std::string::npos) << r.err;
+        if (printer) {
+            EXPECT_LT(printer->received().size(), 5000u);
+        }
+    }
 }
 
-TEST_F(EplhostTest, TcpRefusedConnectionSendsNothing) {
-    unsigned short port = 0;
-    {
-        Listener closed(0);  // a port that was just free: nobody listens there any more
-        port = static_cast<unsigned short>(
-            std::stoi(closed.url().substr(closed.url().rfind(':') + 1)));
-        const int s = ::socket(AF_INET, SOCK_STREAM, 0);  // let the listener's accept return
-        const sockaddr_in a = loopback(port);
-        ::connect(s, reinterpret_cast<const sockaddr*>(&a), sizeof a);
-        ::close(s);
+// ---- file targets that cannot take the job
+// -------------------------------------------------------
+
+// Places that even root cannot write to, as the tests may run as root: /proc takes no new files,
+// a plain file is no folder, a folder cannot be replaced by a file, /dev/full is always full.
+TEST_F(EplhostTest, FileTargetsThatRefuseTheJobLeaveNothingBehind) {
+    const auto label = (examples / "product-2x1.json").string();
+    file("plain", "a file, not a folder");
+    fs::create_directories(dir / "folder");
+    struct Row {
+        fs::path target;
+        std::string cause;
+    };
+    const Row rows[] = {
+        /*  0*/ {"/proc/eplhost-job.epl",
+                 "cannot create /proc/eplhost-job.epl.tmp-[0-9]+ \\(.+\\); nothing was written\n"},
+        /*  1*/
+        {dir / "plain" / "job.epl", "cannot create the folder " + (dir / "plain").string() + ": "},
+        /*  2*/ {dir / "folder", "cannot move the job into place: Is a directory\n"},
+        /*  3*/ {"/dev/full", "writing failed \\(No space left on device\\)\n"},
+    };
+    const std::set<std::string> before = names_in(dir);
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE("row " + std::to_string(i));
+        const Result r = run({"print", label, "--output", rows[i].target.string()});
+        EXPECT_EQ(r.status, 6) << r.err;
+        const std::regex message("^eplhost: " + rows[i].target.string() + ": " + rows[i].cause);
+        EXPECT_TRUE(std::regex_search(r.err, message)) << r.err;
+        EXPECT_EQ(r.err.find("sent to"), std::string::npos) << r.err;
+        EXPECT_EQ(names_in(dir), before);
+        EXPECT_TRUE(fs::is_directory(dir / "folder"));
     }
-    const Result r = run({"print", (examples / "product-2x1.json").string(), "--to",
-                          "tcp://127.0.0.1:" + std::to_string(port), "--timeout", "2"});
-    EXPECT_EQ(r.status, 6) << r.err;
-    EXPECT_NE(r.err.find("cannot connect"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("nothing was sent"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists("/proc/eplhost-job.epl"));
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+}
+
+// A disk that fills up mid-job, as a file size limit makes it: the previous file stays as it was
+// and no temporary file remains. The limit holds in a child process only.
+TEST_F(EplhostTest, FullDiskKeepsThePreviousFile) {
+    const fs::path out = file("out.epl", "previous job");
+    const auto data = (examples / "asset-tags.csv").string();
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(report[0]);
+        ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+        const rlimit limit{1024, 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const Result r = run({"print", (examples / "asset-tag.json").string(), "--data", data,
+                              "--output", out.string()});
+        const std::string text = std::to_string(r.status) + "\n" + r.err;
+        const auto written = ::write(report[1], text.data(), text.size());
+        ::_exit(written == static_cast<ssize_t>(text.size()) ? 0 : 1);
+    }
+    ::close(report[1]);
+    std::string text;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(report[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    ::close(report[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << text;
+    const std::regex message("^6\neplhost: " + out.string() + ": writing " + out.string() +
+                             "\\.tmp-[0-9]+ failed \\(File too large\\); it was removed and " +
+                             out.string() + " left as it was\n$");
+    EXPECT_TRUE(std::regex_search(text, message)) << text;
+    EXPECT_EQ(read_file(out), "previous job");
+    EXPECT_EQ(names_in(dir), std::set<std::string>{"out.epl"});
+}
+
+// A printer port (a device or a pipe) is written in place, not replaced by a renamed file.
+TEST_F(EplhostTest, DeviceTargetIsWrittenInPlace) {
+    const auto label = (examples / "product-2x1.json").string();
+    const fs::path port = dir / "lp0";
+    ASSERT_EQ(::mkfifo(port.c_str(), 0600), 0);
+    std::string received;
+    std::thread printer([&] {
+        std::ifstream in(port, std::ios::binary);
+        received.assign(std::istreambuf_iterator<char>(in), {});
+    });
+    const Result r = run({"print", label, "--output", port.string()});
+    // Should eplhost never have opened the port, the reader still waits: let it go.
+    if (const int release = ::open(port.c_str(), O_WRONLY | O_NONBLOCK); release >= 0)
+        ::close(release);
+    printer.join();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("sent to " + port.string()), std::string::npos) << r.err;
+    EXPECT_EQ(received, print({label}));
+    EXPECT_TRUE(fs::is_fifo(port));
 }
 
 TEST_F(EplhostTest, StandardOutputCarriesTheJobAlone) {
