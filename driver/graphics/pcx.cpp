@@ -86,11 +86,27 @@ void store_geometry(RecordView r, const PcxGeometry& g) noexcept {
     r.set(job::pcx_bytes_per_line, g.bytes_per_line);
 }
 
+// A graphic stored decoded is announced only once its header is known: the printer takes exactly
+// the announced count as the file, and what follows is the header plus the decoded rows, not the
+// file as the host sized it. Announcing the host's file size would let the printer swallow the
+// commands after the graphic, or take them for image data.
+bool announce_decoded_store(const Job& job, PcxObjectView object,
+                            const PcxGeometry& geometry) noexcept {
+    const std::string_view name = job.resolve_string(object.get(pcx_object::graphic_name));
+    const std::uint32_t stored_size =
+        static_cast<std::uint32_t>(pcx_header_size) + geometry.raster_size();
+    return job.send_line("GM\"QZ%s\"%lu\r\n", {name, stored_size});
+}
+
 // The first chunk of a decoded image: its header fixes the rows, the path's prefix goes out and
 // the scan lines that follow the header in the chunk are decoded.
-bool start_decoding(const Job& job, PcxPath path, std::span<const std::uint8_t> chunk) noexcept {
+bool start_decoding(const Job& job, PcxPath path, PcxObjectView object,
+                    std::span<const std::uint8_t> chunk) noexcept {
     PcxGeometry geometry;
     if (!read_pcx_header(chunk, geometry)) return false;
+    if (path == PcxPath::store_decoded && !announce_decoded_store(job, object, geometry)) {
+        return false;
+    }
     store_geometry(job.record(), geometry);
     pcx_stream.decoder.start(geometry);
     if (path == PcxPath::direct) {
@@ -106,7 +122,7 @@ std::int32_t map_decoded(const Job& job, PcxPath path, PcxObjectView object) noe
     const bool first_chunk = object.get(pcx_object::chunk_continues) == 0;
     const auto chunk = chunk_of(job, object);
     if (first_chunk && pcx_stream.phase == PcxPhase::awaiting_file) {
-        const bool started = start_decoding(job, path, chunk);
+        const bool started = start_decoding(job, path, object, chunk);
         pcx_stream.phase = started ? PcxPhase::streaming : PcxPhase::dropped;
         return started ? 0 : -1;
     }
@@ -138,9 +154,12 @@ bool complete_raster(const Job& job, PcxPath path) noexcept {
     return false;
 }
 
-void begin_stored(const Job& job, std::string_view name, std::uint32_t file_size) noexcept {
+void begin_stored(const Job& job, PcxPath path, std::string_view name,
+                  std::uint32_t file_size) noexcept {
     job.send_line("GK\"QZ%s\"\r\n", {name});
-    const bool announced = job.send_line("GM\"QZ%s\"%lu\r\n", {name, file_size});
+    // A decoded store announces its size from the header, with the first chunk.
+    const bool announced =
+        path == PcxPath::store_decoded || job.send_line("GM\"QZ%s\"%lu\r\n", {name, file_size});
     pcx_stream.phase = announced ? PcxPhase::awaiting_file : PcxPhase::closed;
 }
 
@@ -161,7 +180,7 @@ std::int32_t pcx_begin(const Job& job, std::uint32_t pcx_object) noexcept {
     const std::int32_t x = map_x(r, object.get(pcx_object::x));
     const std::int32_t y = map_y(r, object.get(pcx_object::y));
     const std::string_view name = job.resolve_string(object.get(pcx_object::graphic_name));
-    switch (path_of(r)) {
+    switch (const PcxPath path = path_of(r)) {
         case PcxPath::direct:
             form_preamble(job);
             pcx_stream.phase =
@@ -169,7 +188,7 @@ std::int32_t pcx_begin(const Job& job, std::uint32_t pcx_object) noexcept {
             break;
         case PcxPath::store_decoded:
         case PcxPath::store_verbatim:
-            begin_stored(job, name, object.get(pcx_object::file_size));
+            begin_stored(job, path, name, object.get(pcx_object::file_size));
             break;
         case PcxPath::recall:
             recall_stored(job, x, y, name);

@@ -326,10 +326,23 @@ TEST_F(Graphics, DecodedStoreSendsHeaderThenRows) {
     use(pt_decoded_store, mode_graphics);
     const std::string header = pcx_header(0, 0, 11, 1, 4);
     const ImageRun r = run(header + bytes({0xC4, 0x00, 0x01, 0x02, 0x03, 0x04}), {130});
-    EXPECT_EQ(r.begin, "GK\"QZLOGO\"\r\nGM\"QZLOGO\"134\r\n");
+    // The file has 134 bytes; what is stored is the header and two rows of two bytes.
+    EXPECT_EQ(r.begin, "GK\"QZLOGO\"\r\n");
     EXPECT_EQ(r.map_results, (std::vector<std::int32_t>{0, 0}));
-    EXPECT_EQ(r.map, header + bytes({0x00, 0x0F, 0x01, 0x0F}));
+    EXPECT_EQ(r.map, "GM\"QZLOGO\"132\r\n" + header + bytes({0x00, 0x0F, 0x01, 0x0F}));
     EXPECT_EQ(r.end_result, 0);
+    EXPECT_EQ(r.end, "\r\n\r\n");
+}
+
+// Without a whole header the decoded size is unknown: nothing is announced, so the printer
+// takes none of the following commands for graphic data.
+TEST_F(Graphics, DecodedStoreWithoutHeaderAnnouncesNothing) {
+    use(pt_decoded_store, mode_graphics);
+    const ImageRun r = run(pcx_header(0, 0, 11, 1, 4).substr(0, 100), {});
+    EXPECT_EQ(r.begin, "GK\"QZLOGO\"\r\n");
+    EXPECT_EQ(r.map_results, (std::vector<std::int32_t>{-1}));
+    EXPECT_EQ(r.map, "");
+    EXPECT_EQ(r.end_result, -1);
     EXPECT_EQ(r.end, "\r\n\r\n");
 }
 
