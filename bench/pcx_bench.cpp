@@ -7,72 +7,19 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <random>
 #include <string>
-#include <vector>
 
 #include "core/job.h"
 #include "core/passes.h"
 #include "graphics/pcx.h"
 #include "native_host.h"
+#include "pcx_images.h"
 
 namespace {
 
 using namespace epl2;
 using native::NativeHost;
-
-// A 4-inch label at 203 dpi: 812 dots (102 bytes, padded to 102 per line), 6 inches long.
-constexpr unsigned image_width = 812;
-constexpr unsigned image_height = 1218;
-constexpr unsigned image_bytes_per_line = 102;
-constexpr std::size_t host_chunk = 4096;
-
-enum class Content { label, noise };
-
-// One scan line in the file's run-length code: a run of equal bytes, or a byte that would read
-// as a count, becomes a count byte and the data byte.
-void append_encoded(std::string& out, const std::vector<std::uint8_t>& line) {
-    for (std::size_t i = 0; i < line.size();) {
-        std::size_t n = 1;
-        while (i + n < line.size() && n < 63 && line[i + n] == line[i]) ++n;
-        if (n > 1 || (line[i] & 0xC0) == 0xC0) out.push_back(static_cast<char>(0xC0 | n));
-        out.push_back(static_cast<char>(line[i]));
-        i += n;
-    }
-}
-
-std::string make_pcx(Content content) {
-    std::string file(128, '\0');
-    auto put16 = [&](std::size_t at, unsigned v) {
-        file[at] = static_cast<char>(v & 0xFF);
-        file[at + 1] = static_cast<char>(v >> 8);
-    };
-    file[0] = 0x0A;
-    file[1] = 5;
-    file[2] = 1;
-    file[3] = 1;
-    put16(8, image_width - 1);
-    put16(10, image_height - 1);
-    file[65] = 1;
-    put16(66, image_bytes_per_line);
-
-    std::mt19937 random(12345);
-    std::vector<std::uint8_t> line(image_bytes_per_line);
-    for (unsigned y = 0; y < image_height; ++y) {
-        for (unsigned x = 0; x < image_bytes_per_line; ++x) {
-            if (content == Content::noise) {
-                line[x] = static_cast<std::uint8_t>(random());
-            } else {
-                // White with black boxes and bars, and a band of glyph-like detail.
-                const bool bar = (x / 6 + y / 40) % 7 == 0;
-                const bool detail = (y / 24) % 4 == 1 && x % 9 < 6;
-                line[x] = bar ? 0x00 : detail ? static_cast<std::uint8_t>(random()) : 0xFF;
-            }
-        }
-        append_encoded(file, line);
-    }
-    return file;
-}
+using namespace epl2::bench;
 
 // Sends one image as a host does: pcx_begin, the file in chunks, pcx_end.
 void write_image(const Job& job, std::array<std::byte, pcx_object_size>& object,
@@ -105,8 +52,6 @@ struct Setup {
     }
     void write() { write_image(host.job(), object, object_word, host, file); }
 };
-
-constexpr std::size_t raster_size = std::size_t{image_height} * image_bytes_per_line;
 
 void direct_write(benchmark::State& state, Content content) {
     Setup setup(content);

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, the Debian packages that building and testing this tree needs and that are
 # not there yet. Safe to run again: it installs only what is missing.
+#   --bench  also what bench/run.sh compares against: the CUPS raster chain (cupsfilter, the
+#            EPL2 raster filter, Ghostscript, the PPD compiler), ImageMagick to crop the design
+#            to the label, Google Benchmark and Python.
 set -euo pipefail
 
 packages=(
@@ -19,6 +22,9 @@ packages=(
   # fuzzers (clang's libFuzzer with its sanitizer runtimes)
   clang libclang-rt-14-dev
 )
+# Kept out of the default list so that a test run does not install a print spooler.
+bench_packages=(cups cups-client cups-filters cups-ppdc ghostscript imagemagick libbenchmark-dev python3)
+if [[ ${1:-} == --bench ]]; then packages+=("${bench_packages[@]}"); fi
 
 missing=()
 for p in "${packages[@]}"; do
