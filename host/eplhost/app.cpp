@@ -190,38 +190,44 @@ int print(const Arguments& a, Io& io) {
         fail(ExitCode::usage, "--output takes a file name; use --to for tcp:// and lp: targets");
     }
     const Label label = load_label(a.positional.front());
-    std::optional<Records> records;
+    std::optional<RecordsFile> records;
     if (a.data) {
-        records = load_records(*a.data);
-        if (records->rows.empty()) fail(ExitCode::bad_input, *a.data + ": holds no records");
+        records.emplace(*a.data);
+        if (records->summary().count == 0)
+            fail(ExitCode::bad_input, *a.data + ": holds no records");
     }
-    check_fields(label, records ? &*records : nullptr);
+    check_fields(label, records ? &records->summary() : nullptr);
     const auto module = load_module(a, io);
     const auto models = read_models(*module);
     const Model& model = choose_model(models, a, &label);
-    JobBytes bytes;
-    Printer printer(*module, bytes, model);
+    JobStream stream;
+    Printer printer(*module, stream, model);
     printer.set_options(label.printer.options);
     printer.set_options(a.settings);
     printer.save_options();
-    ProgressBar bar(io.err, io.err_is_terminal);
     JobPlan plan;
     plan.label = &label;
     plan.records = records ? &*records : nullptr;
     plan.copies = a.copies.value_or(label.copies);
-    plan.progress = [&](std::size_t done, std::size_t total) { bar.update(done, total); };
-    run_job(printer, plan);
+    check_job(printer, plan);
     DeliveryOptions delivery;
     if (a.timeout_seconds)
         delivery.connect_timeout = delivery.write_timeout =
             std::chrono::seconds(*a.timeout_seconds);
     if (const char* lp = std::getenv("EPL2_LP"); lp != nullptr && *lp != '\0')
         delivery.lp_command = lp;
-    deliver(target, bytes.bytes(), io.out, delivery);
+    stream.open(target, io.out, delivery);
+    ProgressBar bar(io.err, io.err_is_terminal);
+    plan.progress = [&](std::size_t done, std::size_t total) {
+        bar.update(done, total);
+        stream.pass_on();
+    };
+    run_job(printer, plan);
+    stream.finish();
     if (target.kind != Target::Kind::standard_output) {
-        const std::size_t labels = plan.records ? plan.records->rows.size() : 1;
+        const std::size_t labels = plan.records ? plan.records->summary().count : 1;
         io.err << "eplhost: " << labels << (labels == 1 ? " label" : " labels") << " ("
-               << bytes.size() << " bytes) for the " << model.name << " sent to "
+               << stream.size() << " bytes) for the " << model.name << " sent to "
                << target.describe() << "\n";
     }
     return 0;

@@ -90,12 +90,17 @@ std::optional<std::string> whole_number_text(const nlohmann::json& value) {
     return {};
 }
 
-std::string read_input_file(const std::filesystem::path& file) {
+std::ifstream open_input_file(const std::filesystem::path& file) {
     // A folder opens like a file here and reads as nothing: say what it is instead.
     if (std::error_code ignored; std::filesystem::is_directory(file, ignored))
         fail(ExitCode::bad_input, file.string() + ": is a folder, not a file");
     std::ifstream in(file, std::ios::binary);
     if (!in) fail(ExitCode::bad_input, file.string() + ": cannot be read (missing?)");
+    return in;
+}
+
+std::string read_input_file(const std::filesystem::path& file) {
+    std::ifstream in = open_input_file(file);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -24,5 +25,8 @@ std::optional<std::string> whole_number_text(const nlohmann::json& value);
 
 // The bytes of a file; throws Failure (bad_input) naming it when it cannot be read.
 std::string read_input_file(const std::filesystem::path& file);
+
+// The file opened for reading in binary; throws Failure (bad_input) as read_input_file does.
+std::ifstream open_input_file(const std::filesystem::path& file);
 
 }  // namespace epl2::eplhost

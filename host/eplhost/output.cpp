@@ -41,13 +41,34 @@ std::string system_error_text() {
     return errno != 0 ? std::strerror(errno) : "unknown error";
 }
 
-// The whole job into an open file, pushed past the C library's buffer to the system; the answer
-// is empty on success, else what went wrong.
-std::string write_all(std::FILE* file, std::string_view job) {
+}  // namespace
+
+// The JobStream's view of its target: takes the job a block at a time, then confirms that it
+// holds all of it. Each part throws Failure (output) naming the target and the cause.
+class JobStream::Destination {
+   public:
+    virtual ~Destination() = default;
+    virtual void put(std::string_view block) = 0;
+    virtual void finish() = 0;
+};
+
+namespace {
+
+// A block into an open file, pushed past the C library's buffer to the system; the answer is
+// empty on success, else what went wrong.
+std::string write_all(std::FILE* file, std::string_view block) {
     errno = 0;
-    if (std::fwrite(job.data(), 1, job.size(), file) != job.size() || std::fflush(file) != 0)
+    if (std::fwrite(block.data(), 1, block.size(), file) != block.size() || std::fflush(file) != 0)
         return system_error_text();
     return {};
+}
+
+// The answer of fclose as write_all gives it; the file is closed either way.
+std::string close_file(std::FILE*& file) {
+    errno = 0;
+    const bool closed = std::fclose(file) == 0;
+    file = nullptr;
+    return closed ? std::string() : system_error_text();
 }
 
 std::FILE* open_for_writing(const std::filesystem::path& path) {
@@ -76,18 +97,89 @@ bool is_device_or_pipe(const std::filesystem::path& path) {
            !std::filesystem::is_directory(status);
 }
 
-void write_to_device(const Target& target, std::string_view job) {
-    std::FILE* device = open_for_writing(target.path);
-    if (device == nullptr) output_error(target, "cannot open it (" + system_error_text() + ")");
-    std::string problem = write_all(device, job);
-    if (std::fclose(device) != 0 && problem.empty()) problem = system_error_text();
-    if (!problem.empty()) output_error(target, "writing failed (" + problem + ")");
-}
+class StandardOutput final : public JobStream::Destination {
+   public:
+    StandardOutput(const Target& target, std::ostream& out) : target_(target), out_(out) {}
+    void put(std::string_view block) override {
+        out_.write(block.data(), static_cast<std::streamsize>(block.size()));
+        if (!out_) output_error(target_, "writing failed");
+    }
+    void finish() override {
+        out_.flush();
+        if (!out_) output_error(target_, "writing failed");
+    }
 
-void write_file(const Target& target, std::string_view job) {
+   private:
+    const Target& target_;
+    std::ostream& out_;
+};
+
+class Device final : public JobStream::Destination {
+   public:
+    explicit Device(const Target& target) : target_(target), file_(open_for_writing(target.path)) {
+        if (file_ == nullptr) output_error(target, "cannot open it (" + system_error_text() + ")");
+    }
+    ~Device() override {
+        if (file_ != nullptr) std::fclose(file_);
+    }
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+
+    void put(std::string_view block) override {
+        if (std::string problem = write_all(file_, block); !problem.empty()) {
+            close_file(file_);
+            output_error(target_, "writing failed (" + problem + ")");
+        }
+    }
+    void finish() override {
+        if (std::string problem = close_file(file_); !problem.empty())
+            output_error(target_, "writing failed (" + problem + ")");
+    }
+
+   private:
+    const Target& target_;
+    std::FILE* file_;
+};
+
+// A regular file: the job goes to a temporary file beside it, which replaces it only once the
+// whole job is on the disk. Until then the target keeps what it held, and a job that fails
+// leaves no temporary file behind.
+class ReplacedFile final : public JobStream::Destination {
+   public:
+    explicit ReplacedFile(const Target& target);
+    ~ReplacedFile() override { abandon(); }
+    ReplacedFile(const ReplacedFile&) = delete;
+    ReplacedFile& operator=(const ReplacedFile&) = delete;
+
+    void put(std::string_view block) override {
+        if (std::string problem = write_all(file_, block); !problem.empty()) refuse(problem);
+    }
+    void finish() override;
+
+   private:
+    [[noreturn]] void refuse(const std::string& problem) {
+        const std::string message = "writing " + temporary_.string() + " failed (" + problem +
+                                    "); it was removed and " + target_.path + " left as it was";
+        abandon();
+        output_error(target_, message);
+    }
+    void abandon() noexcept {
+        if (file_ != nullptr) close_file(file_);
+        if (!temporary_.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove(temporary_, ignored);
+            temporary_.clear();
+        }
+    }
+
+    const Target& target_;
+    std::filesystem::path temporary_;
+    std::FILE* file_ = nullptr;
+};
+
+ReplacedFile::ReplacedFile(const Target& target) : target_(target) {
     namespace fs = std::filesystem;
     const fs::path final_path(target.path);
-    if (is_device_or_pipe(final_path)) return write_to_device(target, job);
     if (final_path.has_parent_path()) {
         std::error_code error;
         fs::create_directories(final_path.parent_path(), error);
@@ -97,26 +189,24 @@ void write_file(const Target& target, std::string_view job) {
     }
     std::random_device random;
     const fs::path temporary = final_path.string() + ".tmp-" + std::to_string(random() % 1000000);
-    std::FILE* out = open_for_writing(temporary);
-    if (out == nullptr)
+    file_ = open_for_writing(temporary);
+    if (file_ == nullptr)
         output_error(target, "cannot create " + temporary.string() + " (" + system_error_text() +
                                  "); nothing was written");
-    std::string problem = write_all(out, job);
-    if (problem.empty() && !commit_to_disk(out)) problem = system_error_text();
-    if (std::fclose(out) != 0 && problem.empty()) problem = system_error_text();
-    if (!problem.empty()) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        output_error(target, "writing " + temporary.string() + " failed (" + problem +
-                                 "); it was removed and " + target.path + " left as it was");
-    }
+    temporary_ = temporary;
+}
+
+void ReplacedFile::finish() {
+    std::string problem = commit_to_disk(file_) ? std::string() : system_error_text();
+    if (std::string closed = close_file(file_); problem.empty()) problem = closed;
+    if (!problem.empty()) refuse(problem);
     std::error_code error;
-    fs::rename(temporary, final_path, error);
+    std::filesystem::rename(temporary_, target_.path, error);
     if (error) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        output_error(target, "cannot move the job into place: " + error.message());
+        abandon();
+        output_error(target_, "cannot move the job into place: " + error.message());
     }
+    temporary_.clear();
 }
 
 // ---- TCP -------------------------------------------------------------------------------------
@@ -205,24 +295,30 @@ int pending_error(Socket s) {
     return error;
 }
 
-class Connection {
+// The printer's raw port, connected when the job is about to begin.
+class Connection final : public JobStream::Destination {
    public:
     Connection(const Target& target, const DeliveryOptions& options)
-        : target_(target), options_(options) {}
-    ~Connection() {
+        : target_(target), options_(options) {
+        connect();
+    }
+    ~Connection() override {
         if (socket_ != no_socket) close_socket(socket_);
     }
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    void connect();
-    void send_all(std::string_view job);
-    void finish();
+    void put(std::string_view block) override;
+    void finish() override;
 
    private:
+    void connect();
+
+    [[no_unique_address]] SocketLibrary library_;  // before the socket, and outliving it
     const Target& target_;
     const DeliveryOptions& options_;
     Socket socket_ = no_socket;
+    std::size_t sent_ = 0;  // over the whole job, for messages
 };
 
 void Connection::connect() {
@@ -259,13 +355,14 @@ void Connection::connect() {
     output_error(target_, "cannot connect: " + last_problem + "; nothing was sent");
 }
 
-void Connection::send_all(std::string_view job) {
-    std::size_t sent = 0;
-    while (sent < job.size()) {
-        const std::size_t chunk = std::min<std::size_t>(job.size() - sent, 1 << 16);
-        const auto n = ::send(socket_, job.data() + sent, static_cast<int>(chunk), send_flags);
+void Connection::put(std::string_view block) {
+    std::size_t done = 0;
+    while (done < block.size()) {
+        const std::size_t chunk = std::min<std::size_t>(block.size() - done, 1 << 16);
+        const auto n = ::send(socket_, block.data() + done, static_cast<int>(chunk), send_flags);
         if (n > 0) {
-            sent += static_cast<std::size_t>(n);
+            done += static_cast<std::size_t>(n);
+            sent_ += static_cast<std::size_t>(n);
             continue;
         }
         const int error = last_socket_error();
@@ -275,13 +372,11 @@ void Connection::send_all(std::string_view job) {
             if (ready > 0 && (ready & (POLLERR | POLLHUP)) == 0) continue;
             if (ready == 0) {
                 output_error(target_, "the printer stopped taking data (write timeout) after " +
-                                          std::to_string(sent) + " of " +
-                                          std::to_string(job.size()) + " bytes");
+                                          std::to_string(sent_) + " bytes");
             }
         }
         const int cause = pending_error(socket_);
-        output_error(target_, "the connection failed after " + std::to_string(sent) + " of " +
-                                  std::to_string(job.size()) +
+        output_error(target_, "the connection failed after " + std::to_string(sent_) +
                                   " bytes: " + socket_error_text(cause != 0 ? cause : error));
     }
 }
@@ -321,30 +416,65 @@ void Connection::finish() {
     }
 }
 
-void send_tcp(const Target& target, std::string_view job, const DeliveryOptions& options) {
-    [[maybe_unused]] SocketLibrary library;
-    Connection connection(target, options);
-    connection.connect();
-    connection.send_all(job);
-    connection.finish();
-}
-
 // ---- lp ----------------------------------------------------------------------------------------
 
-void send_lp(const Target& target, std::string_view job, const DeliveryOptions& options) {
-#if defined(_WIN32)
-    (void)job;
-    (void)options;
-    output_error(
-        target,
-        "print queues through lp are not available on Windows; use --output or --to tcp://");
-#else
+#if !defined(_WIN32)
+// `lp -d QUEUE -o raw` reading the job from a pipe as it is produced. lp queues the job only
+// once it has read all of it, so a job abandoned half way stops lp before that.
+class LpQueue final : public JobStream::Destination {
+   public:
+    LpQueue(const Target& target, const DeliveryOptions& options);
+    ~LpQueue() override {
+        if (child_ > 0) {
+            ::kill(child_, SIGTERM);
+            close_pipe();
+            reap();
+        }
+        ::sigaction(SIGPIPE, &previous_, nullptr);
+    }
+    LpQueue(const LpQueue&) = delete;
+    LpQueue& operator=(const LpQueue&) = delete;
+
+    void put(std::string_view block) override;
+    void finish() override {
+        close_pipe();
+        check_status();
+    }
+
+   private:
+    void close_pipe() noexcept {
+        if (pipe_ >= 0) ::close(pipe_);
+        pipe_ = -1;
+    }
+    int reap() noexcept {
+        int status = 0;
+        while (::waitpid(child_, &status, 0) < 0 && errno == EINTR) {
+        }
+        child_ = -1;
+        return status;
+    }
+    void check_status();
+
+    const Target& target_;
+    const DeliveryOptions& options_;
+    pid_t child_ = -1;
+    int pipe_ = -1;
+    std::size_t written_ = 0;
+    struct sigaction previous_ {};
+};
+
+LpQueue::LpQueue(const Target& target, const DeliveryOptions& options)
+    : target_(target), options_(options) {
     int pipe_fds[2];
     if (::pipe(pipe_fds) != 0)
         output_error(target, std::string("cannot create a pipe: ") + std::strerror(errno));
-    const pid_t child = ::fork();
-    if (child < 0) output_error(target, std::string("cannot start lp: ") + std::strerror(errno));
-    if (child == 0) {
+    child_ = ::fork();
+    if (child_ < 0) {
+        ::close(pipe_fds[0]);
+        ::close(pipe_fds[1]);
+        output_error(target, std::string("cannot start lp: ") + std::strerror(errno));
+    }
+    if (child_ == 0) {
         ::dup2(pipe_fds[0], 0);
         ::close(pipe_fds[0]);
         ::close(pipe_fds[1]);
@@ -354,36 +484,63 @@ void send_lp(const Target& target, std::string_view job, const DeliveryOptions& 
         ::_exit(127);
     }
     ::close(pipe_fds[0]);
+    pipe_ = pipe_fds[1];
     // A queue that refuses the job closes the pipe; the write then fails instead of killing us.
-    struct sigaction ignore {
-    }, previous{};
+    struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
-    ::sigaction(SIGPIPE, &ignore, &previous);
-    std::size_t written = 0;
-    while (written < job.size()) {
-        const ssize_t n = ::write(pipe_fds[1], job.data() + written, job.size() - written);
+    ::sigaction(SIGPIPE, &ignore, &previous_);
+}
+
+void LpQueue::put(std::string_view block) {
+    std::size_t done = 0;
+    while (done < block.size()) {
+        const ssize_t n = ::write(pipe_, block.data() + done, block.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        written += static_cast<std::size_t>(n);
+        if (n <= 0) {
+            // lp stopped reading: its own verdict says why, if it gives one.
+            close_pipe();
+            check_status();
+            output_error(target_,
+                         options_.lp_command + " took only " + std::to_string(written_) + " bytes");
+        }
+        done += static_cast<std::size_t>(n);
+        written_ += static_cast<std::size_t>(n);
     }
-    ::close(pipe_fds[1]);
-    ::sigaction(SIGPIPE, &previous, nullptr);
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        const std::string why =
-            WIFEXITED(status) && WEXITSTATUS(status) == 127
-                ? "cannot run " + options.lp_command
-                : options.lp_command + " failed (status " +
-                      std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ")";
-        output_error(target, why);
-    }
-    if (written < job.size()) {
-        output_error(target, options.lp_command + " took only " + std::to_string(written) + " of " +
-                                 std::to_string(job.size()) + " bytes");
-    }
+}
+
+void LpQueue::check_status() {
+    const int status = reap();
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return;
+    output_error(target_, WIFEXITED(status) && WEXITSTATUS(status) == 127
+                              ? "cannot run " + options_.lp_command
+                              : options_.lp_command + " failed (status " +
+                                    std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) +
+                                    ")");
+}
 #endif
+
+std::unique_ptr<JobStream::Destination> open_destination(const Target& target,
+                                                         std::ostream& standard_output,
+                                                         const DeliveryOptions& options) {
+    switch (target.kind) {
+        case Target::Kind::standard_output:
+            return std::make_unique<StandardOutput>(target, standard_output);
+        case Target::Kind::file:
+            if (is_device_or_pipe(target.path)) return std::make_unique<Device>(target);
+            return std::make_unique<ReplacedFile>(target);
+        case Target::Kind::tcp:
+            return std::make_unique<Connection>(target, options);
+        case Target::Kind::lp:
+#if defined(_WIN32)
+            (void)options;
+            output_error(target,
+                         "print queues through lp are not available on Windows; use --output or "
+                         "--to tcp://");
+#else
+            return std::make_unique<LpQueue>(target, options);
+#endif
+    }
+    output_error(target, "unknown kind of target");
 }
 
 }  // namespace
@@ -439,24 +596,41 @@ Target parse_target(std::string_view text) {
     return target;
 }
 
-void deliver(const Target& target, std::string_view job, std::ostream& standard_output,
-             const DeliveryOptions& options) {
-    switch (target.kind) {
-        case Target::Kind::standard_output:
-            standard_output.write(job.data(), static_cast<std::streamsize>(job.size()));
-            standard_output.flush();
-            if (!standard_output) output_error(target, "writing failed");
-            return;
-        case Target::Kind::file:
-            write_file(target, job);
-            return;
-        case Target::Kind::tcp:
-            send_tcp(target, job, options);
-            return;
-        case Target::Kind::lp:
-            send_lp(target, job, options);
-            return;
-    }
+// A block: large enough that each write is worth its system call, small enough that the job's
+// bytes in memory stay a fixed, small amount.
+constexpr std::size_t stream_block_size = 1 << 16;
+
+JobStream::JobStream() {
+    pending_.reserve(stream_block_size);
+}
+
+JobStream::~JobStream() = default;
+
+void JobStream::write(std::string_view bytes) {
+    pending_.append(bytes);
+    size_ += bytes.size();
+}
+
+void JobStream::open(const Target& target, std::ostream& standard_output,
+                     const DeliveryOptions& options) {
+    target_ = target;
+    options_ = options;
+    destination_ = open_destination(target_, standard_output, options_);
+}
+
+void JobStream::pass_on() {
+    if (destination_ && pending_.size() >= stream_block_size) send_pending();
+}
+
+void JobStream::finish() {
+    if (!destination_) fail(ExitCode::internal, "the job ended before its target was opened");
+    send_pending();
+    destination_->finish();
+}
+
+void JobStream::send_pending() {
+    destination_->put(pending_);
+    pending_.clear();
 }
 
 }  // namespace epl2::eplhost

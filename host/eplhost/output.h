@@ -1,12 +1,17 @@
-// Where a finished job goes: a file (written whole to a temporary file, then renamed), standard
-// output, a printer's raw TCP port, or a CUPS queue through `lp -d QUEUE -o raw`. A target is
-// given the whole job at once and reports success only when it took every byte.
+// Where a job goes: a file (written to a temporary file that is renamed into place at the end),
+// standard output, a printer's raw TCP port, or a CUPS queue through `lp -d QUEUE -o raw`. The
+// job's bytes go on a block at a time as the module produces them, so a batch of any length
+// takes the same memory; a target reports success only when it took every byte.
 #pragma once
 
 #include <chrono>
+#include <cstddef>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
+
+#include "services.h"
 
 namespace epl2::eplhost {
 
@@ -29,9 +34,42 @@ struct DeliveryOptions {
     std::string lp_command = "lp";  // the CUPS client; EPL2_LP overrides it
 };
 
-// Throws Failure (output) when the target did not take the whole job; a file target is then
-// left as it was.
-void deliver(const Target& target, std::string_view job, std::ostream& standard_output,
-             const DeliveryOptions& options);
+// The job's bytes on their way to the target. Bytes written before the target is open wait
+// for it.
+class JobStream : public host::Sink {
+   public:
+    JobStream();
+    ~JobStream() override;  // an unfinished job: a file target is left as it was
+    JobStream(const JobStream&) = delete;
+    JobStream& operator=(const JobStream&) = delete;
+
+    // Never throws: the module is on the stack when it hands over its bytes.
+    void write(std::string_view bytes) override;
+
+    // Throws Failure (output) when the target cannot be opened; nothing was sent then.
+    void open(const Target& target, std::ostream& standard_output, const DeliveryOptions& options);
+
+    // Passes on the bytes collected so far once they fill a block; throws Failure (output) when
+    // the target stopped taking them.
+    void pass_on();
+
+    // The rest of the job, and the target's confirmation that it holds all of it; throws
+    // Failure (output) otherwise.
+    void finish();
+
+    // Every byte of the job so far.
+    [[nodiscard]] std::size_t size() const noexcept { return size_; }
+
+    class Destination;
+
+   private:
+    void send_pending();
+
+    std::string pending_;
+    std::size_t size_ = 0;
+    Target target_;  // the destination refers to these two
+    DeliveryOptions options_;
+    std::unique_ptr<Destination> destination_;
+};
 
 }  // namespace epl2::eplhost

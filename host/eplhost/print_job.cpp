@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "core/passes.h"
 #include "errors.h"
@@ -44,8 +45,9 @@ bool is_variable(const LabelObject& object) {
 
 class JobDriver {
    public:
-    JobDriver(Printer& printer, const JobPlan& plan)
-        : printer_(printer), job_(printer.job()), plan_(plan) {}
+    // Checking, the driver draws nothing: the module is only asked for the model's facts.
+    JobDriver(Printer& printer, const JobPlan& plan, bool checking)
+        : printer_(printer), job_(printer.job()), plan_(plan), checking_(checking) {}
 
     void run();
 
@@ -55,7 +57,7 @@ class JobDriver {
         std::string where = plan_.label->source.string() + ": " + describe(object);
         if (!field.empty()) where += ": field \"" + std::string(field) + "\"";
         if (record_ != nullptr)
-            where = plan_.records->source.string() + " " + record_->where + ", " + where;
+            where = plan_.records->summary().source.string() + " " + record_->where + ", " + where;
         fail(ExitCode::bad_input, where + ": " + what);
     }
 
@@ -84,8 +86,16 @@ class JobDriver {
         return text;
     }
 
+    template <class Fn, class... Args>
+    auto call(Fn fn, Args... args) {
+        using Answer = decltype(std::declval<host::HostJob&>().call(fn, args...));
+        if (checking_) return Answer();
+        return job_.call(fn, args...);
+    }
+
     void prepare_model();
     void resolve_fonts();
+    void print_label();
     void pass(std::uint8_t form_mode, bool (*wanted)(const LabelObject&, bool));
     void draw(const LabelObject& object);
     void draw_text(const LabelObject& object, const TextObject& t);
@@ -99,6 +109,7 @@ class JobDriver {
     Printer& printer_;
     host::HostJob& job_;
     const JobPlan& plan_;
+    const bool checking_;
     const Record* record_ = nullptr;
     std::vector<std::int32_t> fonts_;  // module font index per object (text objects only)
     std::string symbol_data_;          // the data the barcode object points to during drawbar
@@ -159,8 +170,8 @@ void JobDriver::run() {
     const bool has_images = std::any_of(
         label.objects.begin(), label.objects.end(),
         [](const LabelObject& o) { return std::holds_alternative<ImageObject>(o.kind); });
-    job_.call(job_.entry().maininit);
-    job_.call(job_.entry().repeat_begin, plan_.copies);
+    call(job_.entry().maininit);
+    call(job_.entry().repeat_begin, plan_.copies);
     if (!direct) {
         if (has_images) {
             pass(form_mode::graphics, [](const LabelObject& o, bool) {
@@ -169,29 +180,38 @@ void JobDriver::run() {
         }
         pass(form_mode::build, [](const LabelObject& o, bool) { return !is_variable(o); });
     }
-    const std::size_t total = plan_.records ? plan_.records->rows.size() : 1;
-    for (std::size_t i = 0; i < total; ++i) {
-        record_ = plan_.records ? &plan_.records->rows[i] : nullptr;
-        // Without a stored form every object is drawn after the recall; with one, only the
-        // objects whose data changes from record to record.
-        pass(form_mode::recall,
-             [](const LabelObject& o, bool all) { return all || is_variable(o); });
-        pass(form_mode::print, [](const LabelObject&, bool) { return false; });
-        if (plan_.progress) plan_.progress(i + 1, total);
+    if (plan_.records == nullptr) {
+        print_label();
+        if (plan_.progress && !checking_) plan_.progress(1, 1);
+    } else {
+        std::size_t done = 0;
+        plan_.records->read([&](const Record& record) {
+            record_ = &record;
+            print_label();
+            if (plan_.progress && !checking_)
+                plan_.progress(++done, plan_.records->summary().count);
+        });
     }
     record_ = nullptr;
-    job_.call(job_.entry().main_end);
+    call(job_.entry().main_end);
+}
+
+// Without a stored form every object is drawn after the recall; with one, only the objects
+// whose data changes from record to record.
+void JobDriver::print_label() {
+    pass(form_mode::recall, [](const LabelObject& o, bool all) { return all || is_variable(o); });
+    pass(form_mode::print, [](const LabelObject&, bool) { return false; });
 }
 
 void JobDriver::pass(std::uint8_t mode, bool (*wanted)(const LabelObject&, bool)) {
     const bool direct = draws_directly(job_.record());
     job_.set_form_mode(mode);
-    job_.call(job_.entry().pageinit, 0);
-    job_.call(job_.entry().setclip, 0, 0, plan_.label->width, plan_.label->height);
+    call(job_.entry().pageinit, 0);
+    call(job_.entry().setclip, 0, 0, plan_.label->width, plan_.label->height);
     for (const LabelObject& object : plan_.label->objects) {
         if (wanted(object, direct)) draw(object);
     }
-    job_.call(job_.entry().page_end, 0);
+    call(job_.entry().page_end, 0);
 }
 
 void JobDriver::draw(const LabelObject& object) {
@@ -202,16 +222,16 @@ void JobDriver::draw(const LabelObject& object) {
             if constexpr (std::is_same_v<T, LineObject>) {
                 const std::int32_t w = o.vertical ? o.thickness : o.length,
                                    h = o.vertical ? o.length : o.thickness;
-                job_.call(ep.drawline, o.x, o.y, o.x + w, o.y + h, 0, shade_black, 0, 0);
+                call(ep.drawline, o.x, o.y, o.x + w, o.y + h, 0, shade_black, 0, 0);
             } else if constexpr (std::is_same_v<T, RectangleObject>) {
-                job_.call(ep.drawbckgnd, o.x, o.y, o.x + o.width, o.y + o.height,
-                          o.reverse ? shade_reverse : shade_black, 0, 0);
+                call(ep.drawbckgnd, o.x, o.y, o.x + o.width, o.y + o.height,
+                     o.reverse ? shade_reverse : shade_black, 0, 0);
             } else if constexpr (std::is_same_v<T, BoxObject>) {
                 // The module centres the border on the rectangle it gets; the label gives the
                 // outer edge.
                 const std::int32_t half = o.thickness / 2;
-                job_.call(ep.drawbox, o.x + half, o.y + half, o.x + o.width - half,
-                          o.y + o.height - half, o.thickness, 0, 0, 0);
+                call(ep.drawbox, o.x + half, o.y + half, o.x + o.width - half,
+                     o.y + o.height - half, o.thickness, 0, 0, 0);
             } else if constexpr (std::is_same_v<T, TextObject>) {
                 draw_text(object, o);
             } else if constexpr (std::is_same_v<T, BarcodeObject>) {
@@ -246,8 +266,8 @@ void JobDriver::draw_text(const LabelObject& object, const TextObject& t) {
         r.get(job::font_table, static_cast<std::size_t>(font), font_entry::cell_width));
     const auto height = t.height ? static_cast<std::uint32_t>(*t.height) : cell_height;
     const auto width = t.width ? static_cast<std::uint32_t>(*t.width) : cell_width;
-    job_.call(job_.entry().drawtext, t.x, t.y, text.c_str(), height, width, 0, t.rotation, font,
-              t.reverse ? shade_reverse : shade_black, 0, 0, t.text.variable() ? 1 : 0);
+    call(job_.entry().drawtext, t.x, t.y, text.c_str(), height, width, 0, t.rotation, font,
+         t.reverse ? shade_reverse : shade_black, 0, 0, t.text.variable() ? 1 : 0);
 }
 
 void JobDriver::set_symbol(std::int32_t symbology, std::int32_t x, std::int32_t y,
@@ -293,7 +313,7 @@ void JobDriver::draw_barcode(const LabelObject& object, const BarcodeObject& cod
     b.set(barcode_object::ratio, code.ratio);
     b.set(barcode_object::narrow, code.narrow);
     b.set(barcode_object::addon, code.addon);
-    job_.call(job_.entry().drawbar);
+    call(job_.entry().drawbar);
 }
 
 void JobDriver::draw_maxicode(const LabelObject& object, const MaxiCodeObject& m) {
@@ -336,7 +356,7 @@ void JobDriver::draw_maxicode(const LabelObject& object, const MaxiCodeObject& m
     if (header.size() + 4 > max_object_data)
         object_error(object, "message", "is too long for a MaxiCode parameter string");
     set_symbol(107, m.x, m.y + maxicode_height, maxicode_height, 0, is_variable(object), header);
-    job_.call(job_.entry().drawbar);
+    call(job_.entry().drawbar);
 }
 
 void JobDriver::draw_pdf417(const LabelObject& object, const Pdf417Object& p) {
@@ -352,10 +372,12 @@ void JobDriver::draw_pdf417(const LabelObject& object, const Pdf417Object& p) {
     b.set(barcode_object::security_level, p.security_level);
     b.set(barcode_object::shape_limits,
           static_cast<std::uint32_t>(p.rows) | static_cast<std::uint32_t>(p.columns) << 8);
-    job_.call(job_.entry().drawbar);
+    call(job_.entry().drawbar);
 }
 
 void JobDriver::draw_image(const ImageObject& image) {
+    // An image holds no record data, and was checked as the label was read.
+    if (checking_) return;
     host::PcxObject pcx;
     pcx.set_name(image.name);
     PcxObjectView v = pcx.view();
@@ -363,19 +385,19 @@ void JobDriver::draw_image(const ImageObject& image) {
     v.set(pcx_object::y, image.y);
     v.set(pcx_object::file_size, static_cast<std::uint32_t>(image.pcx.size()));
     const auto& ep = job_.entry();
-    job_.call(ep.pcx_begin, pcx.word());
+    call(ep.pcx_begin, pcx.word());
     const std::string_view file = image.pcx;
     for (std::size_t at = 0; at < file.size(); at += pcx_chunk_size) {
         pcx.set_chunk(file.substr(at, pcx_chunk_size), at != 0);
         // -1: this pass needs no image data; the rest of the file would be refused as well.
-        if (job_.call(ep.pcx_map, pcx.word()) == -1) break;
+        if (call(ep.pcx_map, pcx.word()) == -1) break;
     }
-    job_.call(ep.pcx_end, pcx.word());
+    call(ep.pcx_end, pcx.word());
 }
 
 }  // namespace
 
-void check_fields(const Label& label, const Records* records) {
+void check_fields(const Label& label, const RecordsSummary* records) {
     if (records == nullptr) return;
     for (const std::string& field : label.fields()) {
         if (std::find(records->columns.begin(), records->columns.end(), field) !=
@@ -390,9 +412,13 @@ void check_fields(const Label& label, const Records* records) {
     }
 }
 
+void check_job(Printer& printer, const JobPlan& plan) {
+    check_fields(*plan.label, plan.records ? &plan.records->summary() : nullptr);
+    JobDriver(printer, plan, true).run();
+}
+
 void run_job(Printer& printer, const JobPlan& plan) {
-    check_fields(*plan.label, plan.records);
-    JobDriver(printer, plan).run();
+    JobDriver(printer, plan, false).run();
 }
 
 }  // namespace epl2::eplhost

@@ -1,5 +1,6 @@
 // The pass plan: how eplhost drives the module through one job of labels, from maininit to
-// main_end, and collects the job's bytes before anything is sent anywhere.
+// main_end. The same plan first runs without the module drawing anything, so that every label
+// the job would refuse is refused before a byte of it is sent anywhere.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +20,7 @@ namespace epl2::eplhost {
 // printer would wait after each recall for data that never comes.)
 inline constexpr std::uint8_t host_variable_mode = 2;
 
-// The job's bytes, as the module hands them to _store_bin.
+// The bytes of a short job, as the module hands them to _store_bin.
 class JobBytes : public host::Sink {
    public:
     void write(std::string_view bytes) override { bytes_.append(bytes); }
@@ -32,17 +33,22 @@ class JobBytes : public host::Sink {
 
 struct JobPlan {
     const Label* label = nullptr;
-    const Records* records = nullptr;  // null: one label with the fields' defaults
+    const RecordsFile* records = nullptr;  // null: one label with the fields' defaults
     std::int32_t copies = 1;
     // Called after each record with the number done and the total.
     std::function<void(std::size_t, std::size_t)> progress;
 };
 
-// Runs the whole job through the printer's module; the bytes land in the printer's sink.
-// Throws Failure (bad_input) for a record that cannot be printed; nothing has been sent then.
+// Goes through the whole job as run_job does, reading every record, but without the module's
+// drawing and printing calls: throws Failure (bad_input) for the first label that cannot be
+// printed, with the message run_job would give.
+void check_job(Printer& printer, const JobPlan& plan);
+
+// Runs the whole job through the printer's module; the bytes land in the printer's sink. Run
+// after check_job, it refuses nothing.
 void run_job(Printer& printer, const JobPlan& plan);
 
 // Every column that the label reads exists in the records.
-void check_fields(const Label& label, const Records* records);
+void check_fields(const Label& label, const RecordsSummary* records);
 
 }  // namespace epl2::eplhost

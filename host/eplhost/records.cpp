@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <fstream>
+#include <optional>
+#include <random>
 #include <set>
 
 #include "errors.h"
@@ -12,6 +15,84 @@ namespace epl2::eplhost {
 
 namespace {
 
+// Read size for records files: a few of these in memory, however long the batch.
+constexpr std::size_t read_block_size = 1 << 16;
+
+constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
+
+// Text a character at a time with one character of lookahead, from memory or from a file read
+// a block at a time.
+class TextSource {
+   public:
+    TextSource(std::string_view text, const std::filesystem::path& source)
+        : block_(text), source_(source) {}
+    TextSource(std::istream& in, const std::filesystem::path& source)
+        : in_(&in), buffer_(read_block_size, '\0'), source_(source) {}
+
+    bool next(char& c) {
+        if (!fill()) return false;
+        c = block_[at_++];
+        return true;
+    }
+    [[nodiscard]] std::optional<char> peek() {
+        if (!fill()) return std::nullopt;
+        return block_[at_];
+    }
+    // At the very start only, where the first block holds at least the prefix when the text
+    // does.
+    void skip_prefix(std::string_view prefix) {
+        if (fill() && block_.substr(at_).starts_with(prefix)) at_ += prefix.size();
+    }
+
+   private:
+    bool fill() {
+        if (at_ < block_.size()) return true;
+        if (in_ == nullptr) return false;
+        in_->read(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+        if (in_->bad()) fail(ExitCode::bad_input, source_.string() + ": reading failed");
+        block_ = std::string_view(buffer_.data(), static_cast<std::size_t>(in_->gcount()));
+        at_ = 0;
+        return !block_.empty();
+    }
+
+    std::istream* in_ = nullptr;
+    std::string buffer_;
+    std::string_view block_;
+    std::size_t at_ = 0;
+    const std::filesystem::path& source_;
+};
+
+// Counts the records and hands them on. A fault in a row is held back until the whole text has
+// been read, so that a malformed text is reported as such wherever its fault lies; nothing
+// after the first faulty row is handed on.
+class RecordSink {
+   public:
+    RecordSink(const std::filesystem::path& source, const RecordHandler& each)
+        : summary_{source, {}, 0}, each_(each) {}
+
+    [[nodiscard]] bool faulty() const noexcept { return !fault_.empty(); }
+    void refuse(std::string message) {
+        if (!faulty()) fault_ = std::move(message);
+    }
+    void take(const Record& record) {
+        ++summary_.count;
+        if (each_) each_(record);
+    }
+    [[nodiscard]] const std::filesystem::path& source() const noexcept { return summary_.source; }
+    [[nodiscard]] std::vector<std::string>& columns() noexcept { return summary_.columns; }
+    RecordsSummary finish() {
+        if (faulty()) fail(ExitCode::bad_input, fault_);
+        return std::move(summary_);
+    }
+
+   private:
+    RecordsSummary summary_;
+    const RecordHandler& each_;
+    std::string fault_;
+};
+
+// ---- CSV ---------------------------------------------------------------------------------------
+
 struct CsvRow {
     std::size_t line = 0;
     std::vector<std::string> fields;
@@ -19,9 +100,9 @@ struct CsvRow {
 
 // RFC 4180: fields separated by commas, optionally quoted, quotes doubled inside quotes, quoted
 // fields may span lines; CR LF or LF ends a row. Blank lines are skipped.
-std::vector<CsvRow> split_csv(std::string_view text, const std::filesystem::path& source) {
-    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-    std::vector<CsvRow> rows;
+template <typename RowDone>
+void split_csv(TextSource& text, const std::filesystem::path& source, RowDone row_done) {
+    text.skip_prefix(byte_order_mark);
     CsvRow row{1, {}};
     std::string field;
     std::size_t line = 1;
@@ -34,23 +115,22 @@ std::vector<CsvRow> split_csv(std::string_view text, const std::filesystem::path
     auto end_row = [&] {
         if (row_has_content) {
             end_field();
-            rows.push_back(std::move(row));
+            row_done(row);
         }
         row = CsvRow{line + 1, {}};
         field.clear();
         at_field_start = true;
         row_has_content = false;
     };
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char ch = text[i];
+    for (char ch = 0; text.next(ch);) {
         if (quoted) {
-            if (ch == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+            if (ch == '"' && text.peek() == '"') {
                 field += '"';
-                ++i;
+                text.next(ch);
             } else if (ch == '"') {
                 quoted = false;
-                if (i + 1 < text.size() && text[i + 1] != ',' && text[i + 1] != '\n' &&
-                    text[i + 1] != '\r') {
+                if (const auto after = text.peek();
+                    after && *after != ',' && *after != '\n' && *after != '\r') {
                     fail(ExitCode::bad_input, source.string() + " line " + std::to_string(line) +
                                                   ": a closing quote must end its field");
                 }
@@ -60,7 +140,7 @@ std::vector<CsvRow> split_csv(std::string_view text, const std::filesystem::path
             }
             continue;
         }
-        if (ch == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        if (ch == '\r' && text.peek() == '\n') continue;
         if (ch == '\n') {
             end_row();
             ++line;
@@ -81,40 +161,159 @@ std::vector<CsvRow> split_csv(std::string_view text, const std::filesystem::path
         fail(ExitCode::bad_input, source.string() + ": a quoted field starting on line " +
                                       std::to_string(row.line) + " is never closed");
     end_row();
-    return rows;
 }
 
-}  // namespace
-
-Records parse_json_records(std::string_view text, const std::filesystem::path& source) {
-    const nlohmann::json root = parse_json(text, source);
-    if (!root.is_array())
-        fail(ExitCode::bad_input, source.string() + ": expected a JSON array of objects");
-    Records records{source, {}, {}};
-    std::set<std::string> named;  // the columns so far, for a quick look-up in wide records
-    for (std::size_t i = 0; i < root.size(); ++i) {
-        const std::string where = "element " + std::to_string(i);
-        if (!root[i].is_object())
-            fail(ExitCode::bad_input, source.string() + " " + where + ": expected an object");
-        Record record{i + 1, where, {}};
-        for (const auto& [key, value] : root[i].items()) {
-            if (value.is_string())
-                record.values[key] = value.get<std::string>();
-            else if (const auto number = whole_number_text(value))
-                record.values[key] = *number;
-            else if (value.is_null())
-                record.values[key] = "";
-            else
-                fail(ExitCode::bad_input, source.string() + " " + where + ": \"" + key +
-                                              "\" must be a string or a whole number");
-            if (named.insert(key).second) records.columns.push_back(key);
-        }
-        records.rows.push_back(std::move(record));
+// Empty when every column has a name of its own.
+std::string header_fault(const CsvRow& header, const std::filesystem::path& source) {
+    std::set<std::string_view> named;
+    const std::string where = source.string() + " line " + std::to_string(header.line);
+    for (std::size_t c = 0; c < header.fields.size(); ++c) {
+        const std::string& name = header.fields[c];
+        if (name.empty()) return where + ": column " + std::to_string(c + 1) + " has no name";
+        if (!named.insert(name).second) return where + ": column \"" + name + "\" is named twice";
     }
-    return records;
+    return {};
 }
 
-namespace {
+RecordsSummary read_csv(TextSource& text, const std::filesystem::path& source,
+                        const RecordHandler& each) {
+    RecordSink sink(source, each);
+    bool header_read = false;
+    std::size_t number = 0;
+    split_csv(text, source, [&](CsvRow& row) {
+        if (sink.faulty()) return;
+        if (!header_read) {
+            header_read = true;
+            sink.refuse(header_fault(row, source));
+            sink.columns() = std::move(row.fields);
+            return;
+        }
+        const std::vector<std::string>& columns = sink.columns();
+        const std::string where = "line " + std::to_string(row.line);
+        if (row.fields.size() != columns.size()) {
+            return sink.refuse(
+                source.string() + " " + where + ": " + std::to_string(row.fields.size()) +
+                " fields, but the header names " + std::to_string(columns.size()) + " columns");
+        }
+        Record record{++number, where, {}};
+        for (std::size_t c = 0; c < row.fields.size(); ++c)
+            record.values[columns[c]] = std::move(row.fields[c]);
+        sink.take(record);
+    });
+    if (!header_read)
+        fail(ExitCode::bad_input, source.string() + ": empty; the first row must name the columns");
+    return sink.finish();
+}
+
+// ---- JSON --------------------------------------------------------------------------------------
+
+// The array's elements one object at a time, as the parser meets them; nothing of an element is
+// kept once it has been handed on. Depth 0 is the array, 1 its elements, 2 their values.
+class JsonRecordReader : public nlohmann::json_sax<nlohmann::json> {
+   public:
+    explicit JsonRecordReader(RecordSink& sink) : sink_(sink) {}
+
+    bool null() override { return value(std::string()); }
+    bool boolean(bool) override { return value(std::nullopt); }
+    bool number_integer(number_integer_t n) override { return value(std::to_string(n)); }
+    bool number_unsigned(number_unsigned_t n) override { return value(std::to_string(n)); }
+    bool number_float(number_float_t, const string_t&) override { return value(std::nullopt); }
+    bool string(string_t& text) override { return value(std::move(text)); }
+    bool binary(binary_t&) override { return value(std::nullopt); }
+    bool key(string_t& name) override {
+        if (depth_ == 2) key_ = std::move(name);
+        return true;
+    }
+    bool start_object(std::size_t) override { return open(true); }
+    bool start_array(std::size_t) override { return open(false); }
+    bool end_object() override {
+        if (--depth_ == 1) end_element();
+        return true;
+    }
+    bool end_array() override {
+        if (--depth_ == 1) ++element_;
+        return true;
+    }
+    // The whole-text parser then words the fault.
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+        return false;
+    }
+
+   private:
+    // A value that is neither a string nor a whole number holds nothing.
+    using Text = std::optional<std::string>;
+
+    bool value(Text text) {
+        if (depth_ == 0) {
+            sink_.refuse(sink_.source().string() + ": expected a JSON array of objects");
+        } else if (depth_ == 1) {
+            not_an_object();
+            ++element_;
+        } else if (depth_ == 2) {
+            values_[key_] = std::move(text);
+        }
+        return true;
+    }
+
+    // Refuses nesting as deep as the whole-text parser refuses it.
+    bool open(bool object) {
+        if (depth_ >= max_json_depth) return false;
+        if (depth_ == 0 && object) {
+            sink_.refuse(sink_.source().string() + ": expected a JSON array of objects");
+        } else if (depth_ == 1) {
+            if (object)
+                values_.clear();
+            else
+                not_an_object();
+        } else if (depth_ == 2) {
+            values_[key_] = std::nullopt;
+        }
+        ++depth_;
+        return true;
+    }
+
+    [[nodiscard]] std::string where() const { return "element " + std::to_string(element_); }
+
+    void not_an_object() {
+        sink_.refuse(sink_.source().string() + " " + where() + ": expected an object");
+    }
+
+    // Keys in order of name, as a parsed object lists them; a repeated key keeps its last value.
+    void end_element() {
+        Record record{element_ + 1, where(), {}};
+        ++element_;
+        if (sink_.faulty()) return;
+        for (auto& [name, text] : values_) {
+            if (!text) {
+                return sink_.refuse(sink_.source().string() + " " + record.where + ": \"" + name +
+                                    "\" must be a string or a whole number");
+            }
+            record.values[name] = std::move(*text);
+            if (named_.insert(name).second) sink_.columns().push_back(name);
+        }
+        sink_.take(record);
+    }
+
+    RecordSink& sink_;
+    std::size_t depth_ = 0;
+    std::size_t element_ = 0;
+    std::string key_;
+    std::map<std::string, Text> values_;
+    std::set<std::string> named_;  // the columns so far, for a quick look-up in wide records
+};
+
+template <typename Input, typename WholeText>
+RecordsSummary read_json(Input&& input, const std::filesystem::path& source,
+                         const RecordHandler& each, WholeText whole_text) {
+    RecordSink sink(source, each);
+    JsonRecordReader reader(sink);
+    if (!nlohmann::json::sax_parse(std::forward<Input>(input), &reader)) {
+        // A malformed text: parsed whole only now, to say where and why as for any JSON file.
+        parse_json(whole_text(), source);
+        fail(ExitCode::bad_input, source.string() + ": malformed JSON");
+    }
+    return sink.finish();
+}
 
 bool json_file(const std::filesystem::path& file) {
     std::string ext = file.extension().string();
@@ -123,46 +322,93 @@ bool json_file(const std::filesystem::path& file) {
     return ext == ".json";
 }
 
-}  // namespace
-
-Records parse_csv(std::string_view text, const std::filesystem::path& source) {
-    std::vector<CsvRow> rows = split_csv(text, source);
-    if (rows.empty())
-        fail(ExitCode::bad_input, source.string() + ": empty; the first row must name the columns");
-    Records records{source, rows.front().fields, {}};
-    std::set<std::string_view> named;
-    for (std::size_t c = 0; c < records.columns.size(); ++c) {
-        const std::string& name = records.columns[c];
-        if (name.empty())
-            fail(ExitCode::bad_input, source.string() + " line " +
-                                          std::to_string(rows.front().line) + ": column " +
-                                          std::to_string(c + 1) + " has no name");
-        if (!named.insert(name).second) {
-            fail(ExitCode::bad_input, source.string() + " line " +
-                                          std::to_string(rows.front().line) + ": column \"" + name +
-                                          "\" is named twice");
-        }
+Records keep_rows(std::string_view text, const std::filesystem::path& source, bool json) {
+    Records records;
+    const RecordHandler keep = [&](const Record& r) { records.rows.push_back(r); };
+    RecordsSummary summary;
+    if (json) {
+        summary = read_json(text, source, keep, [&] { return text; });
+    } else {
+        TextSource in(text, source);
+        summary = read_csv(in, source, keep);
     }
-    for (std::size_t r = 1; r < rows.size(); ++r) {
-        const CsvRow& row = rows[r];
-        const std::string where = "line " + std::to_string(row.line);
-        if (row.fields.size() != records.columns.size()) {
-            fail(ExitCode::bad_input, source.string() + " " + where + ": " +
-                                          std::to_string(row.fields.size()) +
-                                          " fields, but the header names " +
-                                          std::to_string(records.columns.size()) + " columns");
-        }
-        Record record{r, where, {}};
-        for (std::size_t c = 0; c < row.fields.size(); ++c)
-            record.values[records.columns[c]] = row.fields[c];
-        records.rows.push_back(std::move(record));
-    }
+    records.source = summary.source;
+    records.columns = std::move(summary.columns);
     return records;
 }
 
-Records load_records(const std::filesystem::path& file) {
-    const std::string text = read_input_file(file);
-    return json_file(file) ? parse_json_records(text, file) : parse_csv(text, file);
+}  // namespace
+
+namespace {
+
+// `file` is read, `source` named in messages.
+RecordsSummary read_records_from(const std::filesystem::path& file,
+                                 const std::filesystem::path& source, const RecordHandler& each) {
+    std::ifstream in = open_input_file(file);
+    if (json_file(source))
+        return read_json(in, source, each, [&] { return read_input_file(file); });
+    TextSource text(in, source);
+    return read_csv(text, source, each);
+}
+
+// A copy of what the pipe or device gives, in a file of its own; empty for a regular file.
+std::filesystem::path spool_if_unrepeatable(const std::filesystem::path& file) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const auto status = fs::status(file, error);
+    if (error || !fs::exists(status) || fs::is_regular_file(status) || fs::is_directory(status))
+        return {};
+    std::ifstream in = open_input_file(file);
+    std::random_device random;
+    const fs::path spool =
+        fs::temp_directory_path(error) / ("eplhost-records-" + std::to_string(random() % 1000000));
+    std::ofstream out(spool, std::ios::binary);
+    std::string block(read_block_size, '\0');
+    while (out && in.read(block.data(), static_cast<std::streamsize>(block.size())).gcount() > 0)
+        out.write(block.data(), in.gcount());
+    out.close();
+    if (in.bad() || !out) {
+        fs::remove(spool, error);
+        fail(ExitCode::bad_input, file.string() + ": cannot keep a copy of it in " +
+                                      spool.string() + " to read it again");
+    }
+    return spool;
+}
+
+}  // namespace
+
+RecordsSummary read_records(const std::filesystem::path& file, const RecordHandler& each) {
+    return read_records_from(file, file, each);
+}
+
+RecordsFile::RecordsFile(const std::filesystem::path& file) : spool_(spool_if_unrepeatable(file)) {
+    try {
+        summary_ = read_records_from(spool_.empty() ? file : spool_, file, {});
+    } catch (...) {
+        std::error_code ignored;
+        if (!spool_.empty()) std::filesystem::remove(spool_, ignored);
+        throw;
+    }
+}
+
+RecordsFile::~RecordsFile() {
+    std::error_code ignored;
+    if (!spool_.empty()) std::filesystem::remove(spool_, ignored);
+}
+
+void RecordsFile::read(const RecordHandler& each) const {
+    const std::filesystem::path& source = summary_.source;
+    const RecordsSummary again = read_records_from(spool_.empty() ? source : spool_, source, each);
+    if (again.count != summary_.count || again.columns != summary_.columns)
+        fail(ExitCode::bad_input, source.string() + ": changed while the job ran");
+}
+
+Records parse_csv(std::string_view text, const std::filesystem::path& source) {
+    return keep_rows(text, source, false);
+}
+
+Records parse_json_records(std::string_view text, const std::filesystem::path& source) {
+    return keep_rows(text, source, true);
 }
 
 }  // namespace epl2::eplhost

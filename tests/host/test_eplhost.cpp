@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -14,10 +15,12 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <regex>
 #include <set>
@@ -27,6 +30,7 @@
 #include <vector>
 
 #include "app.h"
+#include "errors.h"
 #include "images.h"
 #include "records.h"
 #include "units.h"
@@ -623,6 +627,10 @@ class Listener {
     void finish() {
         if (!thread_.joinable()) return;
         release_.set_value();
+        // Nobody connected, and nobody will: wake the accept up. A connection that is waiting
+        // to be accepted keeps the port open.
+        pollfd waiting{socket_, POLLIN, 0};
+        if (::poll(&waiting, 1, 0) == 0) ::shutdown(socket_, SHUT_RDWR);
         thread_.join();
     }
 
@@ -659,11 +667,11 @@ TEST_F(EplhostTest, TcpFaultsFailTheJob) {
         /*  0*/ {{}, "cannot connect: Connection refused; nothing was sent\n"},
         /*  1*/
         {Peer::closes_early,
-         "(the connection failed after [0-9]+ of [0-9]+ bytes|the printer closed the connection "
+         "(the connection failed after [0-9]+ bytes|the printer closed the connection "
          "before taking the whole job): Connection reset by peer\n"},
         /*  2*/
         {Peer::never_reads,
-         "(stopped taking data \\(write timeout\\) after [0-9]+ of [0-9]+ bytes|[0-9]+ bytes were "
+         "(stopped taking data \\(write timeout\\) after [0-9]+ bytes|[0-9]+ bytes were "
          "never acknowledged by the printer \\(write timeout\\))\n"},
     };
     for (std::size_t i = 0; i < std::size(rows); ++i) {
@@ -810,6 +818,115 @@ TEST_F(EplhostTest, LpTargetRunsLpRawWithTheJob) {
     ::unsetenv("EPL2_LP");
 }
 
+// ---- long batches -------------------------------------------------------------------------------
+
+// Asset tags for a batch whose job spans several of the blocks in which the job goes out; the
+// last record's id may be given.
+std::string tag_records(int count, const std::string& last_id = {}) {
+    std::string csv = "asset_id,location\n";
+    for (int i = 0; i < count; ++i) {
+        const std::string id =
+            i + 1 == count && !last_id.empty() ? last_id : "AT-" + std::to_string(100000 + i);
+        csv += id + ",\"Building 4, shelf " + std::to_string(i) + "\"\n";
+    }
+    return csv;
+}
+
+// Every target gets the bytes a file gets, however many blocks they span, and the report
+// counts all of them.
+TEST_F(EplhostTest, LongBatchesReachEveryTargetWhole) {
+    const auto label = (examples / "asset-tag.json").string();
+    const auto data = file("many.csv", tag_records(3000)).string();
+    const std::string expected = print({label, "--data", data});
+    ASSERT_GT(expected.size(), 4u << 16);
+    const std::string report = "3000 labels (" + std::to_string(expected.size()) + " bytes)";
+
+    const Result to_stdout = run({"print", label, "--data", data});
+    EXPECT_EQ(to_stdout.status, 0) << to_stdout.err;
+    EXPECT_TRUE(to_stdout.out == expected) << to_stdout.out.size() << " bytes";
+
+    Listener printer(Peer::reads_all);
+    const Result to_tcp = run({"print", label, "--data", data, "--to", printer.url()});
+    EXPECT_EQ(to_tcp.status, 0) << to_tcp.err;
+    EXPECT_NE(to_tcp.err.find(report), std::string::npos) << to_tcp.err;
+    EXPECT_TRUE(printer.received() == expected) << printer.received().size() << " bytes";
+
+    const fs::path lp = file("lp", "#!/bin/sh\ncat > \"$(dirname \"$0\")/job\"\n");
+    fs::permissions(lp, fs::perms::owner_all);
+    ::setenv("EPL2_LP", lp.c_str(), 1);
+    const Result to_lp = run({"print", label, "--data", data, "--to", "lp:Zebra"});
+    EXPECT_EQ(to_lp.status, 0) << to_lp.err;
+    EXPECT_NE(to_lp.err.find(report), std::string::npos) << to_lp.err;
+    EXPECT_TRUE(read_file(dir / "job") == expected) << read_file(dir / "job").size() << " bytes";
+
+    // A queue that refuses the job without reading it: lp's own verdict, and no report.
+    const fs::path refusing = file("lp-refuses", "#!/bin/sh\nexit 1\n");
+    fs::permissions(refusing, fs::perms::owner_all);
+    ::setenv("EPL2_LP", refusing.c_str(), 1);
+    const Result refused = run({"print", label, "--data", data, "--to", "lp:Zebra"});
+    ::unsetenv("EPL2_LP");
+    EXPECT_EQ(refused.status, 6);
+    EXPECT_NE(refused.err.find("eplhost: lp:Zebra: " + refusing.string() + " failed (status 1)"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_EQ(refused.err.find("sent to"), std::string::npos) << refused.err;
+}
+
+// Records from a pipe (standard input, say) can be read only once: they print as from a file,
+// and the copy eplhost keeps of them goes with the run.
+TEST_F(EplhostTest, RecordsFromAPipePrintAsFromAFile) {
+    const auto label = (examples / "asset-tag.json").string();
+    const std::string csv = tag_records(3000);
+    const std::string expected = print({label, "--data", file("many.csv", csv).string()});
+    const auto spools = [] {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(fs::temp_directory_path()))
+            if (e.path().filename().string().starts_with("eplhost-records-"))
+                names.insert(e.path().filename().string());
+        return names;
+    };
+    const std::set<std::string> before = spools();
+    const fs::path pipe = dir / "records";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::thread writer([&] { write_file(pipe, csv); });
+    const std::string piped = print({label, "--data", pipe.string()});
+    writer.join();
+    EXPECT_TRUE(piped == expected) << piped.size() << " bytes";
+    EXPECT_EQ(spools(), before);
+}
+
+// A record that cannot be printed, last in a batch far longer than one block: refused before
+// any target is opened, whichever it is.
+TEST_F(EplhostTest, BadLastRecordOfALongBatchSendsNothing) {
+    const auto label = (examples / "asset-tag.json").string();
+    const auto data = file("many.csv", tag_records(3000, std::string(300, 'A'))).string();
+    const fs::path lp = file("lp", "#!/bin/sh\ncat > \"$(dirname \"$0\")/job\"\n");
+    fs::permissions(lp, fs::perms::owner_all);
+    ::setenv("EPL2_LP", lp.c_str(), 1);
+    Listener printer(Peer::reads_all);
+    const fs::path out = dir / "out" / "job.epl";
+    const std::vector<std::vector<std::string>> targets = {
+        /*  0*/ {"--output", out.string()},
+        /*  1*/ {},
+        /*  2*/ {"--to", printer.url()},
+        /*  3*/ {"--to", "lp:Zebra"},
+    };
+    const std::set<std::string> before = names_in(dir);
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        SCOPED_TRACE("row " + std::to_string(i));
+        std::vector<std::string> args = {"print", label, "--data", data};
+        args.insert(args.end(), targets[i].begin(), targets[i].end());
+        const Result r = run(args);
+        EXPECT_EQ(r.status, 3) << r.err;
+        EXPECT_NE(r.err.find("many.csv line 3001, "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("is 300 characters long"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(names_in(dir), before);
+    }
+    ::unsetenv("EPL2_LP");
+    EXPECT_EQ(printer.received(), "");
+}
+
 // ---- input pieces -------------------------------------------------------------------------------
 
 TEST(EplhostUnits, Lengths) {
@@ -841,6 +958,119 @@ TEST(EplhostRecords, CsvQuotingAndLineEnds) {
     EXPECT_EQ(r.rows[1].where, "line 4");
     EXPECT_EQ(r.rows[2].values.at("note"), "");
     EXPECT_EQ(r.rows[2].where, "line 6");
+}
+
+// A records file is read in blocks: rows of every length put each of a doubled quote, a
+// closing quote, a CR LF and a quoted line break across a block's edge somewhere.
+TEST_F(EplhostTest, RecordsReadInBlocksAsInOnePiece) {
+    using epl2::eplhost::Record;
+    std::string csv = "\xEF\xBB\xBFid,note\r\n";
+    std::vector<std::string> notes;
+    for (int i = 0; i < 9000; ++i) {
+        notes.push_back(std::string(static_cast<std::size_t>(i % 17), 'x') + "say \"hi\"\nthere");
+        csv += "R" + std::to_string(i) + ",\"" +
+               std::string(static_cast<std::size_t>(i % 17), 'x') + "say \"\"hi\"\"\nthere\"\r\n";
+    }
+    ASSERT_GT(csv.size(), 4u << 16);
+    const fs::path records = file("r.csv", csv);
+    std::size_t count = 0;
+    const auto summary = epl2::eplhost::read_records(records, [&](const Record& r) {
+        const std::size_t i = count++;
+        ASSERT_EQ(r.number, i + 1);
+        ASSERT_EQ(r.where, "line " + std::to_string(2 + 2 * i));
+        ASSERT_EQ(r.values.at("id"), "R" + std::to_string(i));
+        ASSERT_EQ(r.values.at("note"), notes[i]);
+    });
+    EXPECT_EQ(count, notes.size());
+    EXPECT_EQ(summary.count, notes.size());
+    EXPECT_EQ(summary.columns, (std::vector<std::string>{"id", "note"}));
+
+    // JSON from a file reads as from memory: keys in order of name, the last of a repeated key.
+    std::string json = "[";
+    for (int i = 0; i < 9000; ++i)
+        json += std::string(i ? "," : "") + R"({"z": )" + std::to_string(i - 4500) +
+                R"(, "a": [1], "a": null, "m": "row\n)" + std::to_string(i) + "\"}";
+    json += "]";
+    const auto whole = epl2::eplhost::parse_json_records(json, "r.json");
+    ASSERT_EQ(whole.rows.size(), 9000u);
+    EXPECT_EQ(whole.columns, (std::vector<std::string>{"a", "m", "z"}));
+    EXPECT_EQ(whole.rows[0].values,
+              (std::map<std::string, std::string>{{"a", ""}, {"m", "row\n0"}, {"z", "-4500"}}));
+    count = 0;
+    epl2::eplhost::read_records(file("r.json", json), [&](const Record& r) {
+        ASSERT_EQ(r.where, whole.rows[count].where);
+        ASSERT_EQ(r.values, whole.rows[count].values);
+        ++count;
+    });
+    EXPECT_EQ(count, 9000u);
+}
+
+// A fault in the text is reported wherever it lies, before any fault of a row ahead of it; of
+// the faulty rows the first is named, of an object's values the first by name. The same from a
+// file as from memory.
+TEST_F(EplhostTest, RecordFaultsAreNamedAsInOnePiece) {
+    struct Row {
+        const char* name;
+        std::string text;
+        std::string message;
+    };
+    const Row rows[] = {
+        /*  0*/ {"a.csv", "id,n\n1,2,3\n4,5\n\"6,7\n",
+                 "a.csv: a quoted field starting on line 4 is never closed"},
+        /*  1*/
+        {"a.csv", "id,n\n1,2,3\n\"4\"x,5\n", "a.csv line 3: a closing quote must end its field"},
+        /*  2*/ {"a.csv", "id,,id\n1,2,3\n", "a.csv line 1: column 2 has no name"},
+        /*  3*/ {"a.csv", "id,n,id\n1,2\n", "a.csv line 1: column \"id\" is named twice"},
+        /*  4*/
+        {"a.csv", "id,n\n1,2\n3\n4,5,6\n",
+         "a.csv line 3: 1 fields, but the header names 2 columns"},
+        /*  5*/ {"a.csv", "\r\n\n", "a.csv: empty; the first row must name the columns"},
+        /*  6*/
+        {"a.json", R"([{"id": 1}, 2, {"id": )",
+         "a.json: malformed JSON at line 1, column 22: syntax error while parsing value - "
+         "unexpected "
+         "end of input; expected '[', '{', or a literal"},
+        /*  7*/ {"a.json", R"({"id": 1})", "a.json: expected a JSON array of objects"},
+        /*  8*/ {"a.json", R"("id")", "a.json: expected a JSON array of objects"},
+        /*  9*/ {"a.json", R"([{"id": 1}, "id", [2]])", "a.json element 1: expected an object"},
+        /* 10*/
+        {"a.json", R"([{"id": 1}, [{"id": 2}], "id"])", "a.json element 1: expected an object"},
+        /* 11*/
+        {"a.json", R"([{"id": 1}, {"z": 1.5, "b": true, "a": "x"}])",
+         "a.json element 1: \"b\" must be a string or a whole number"},
+        /* 12*/
+        {"a.json", R"([{"id": {"n": 1}}])",
+         "a.json element 0: \"id\" must be a string or a whole number"},
+        /* 13*/
+        {"a.json", R"([{"id": 1}, {"id": 1e400}])",
+         "a.json: the number 1e400 is too large at line 1, column 20"},
+        /* 14*/
+        {"a.json", "[" + std::string(32, '[') + std::string(33, ']'),
+         "a.json: JSON nested more than 32 levels deep at line 1, column 33"},
+    };
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE("row " + std::to_string(i));
+        const bool json = std::string_view(rows[i].name).ends_with(".json");
+        std::string from_memory, from_file;
+        try {
+            if (json)
+                epl2::eplhost::parse_json_records(rows[i].text, rows[i].name);
+            else
+                epl2::eplhost::parse_csv(rows[i].text, rows[i].name);
+        } catch (const epl2::eplhost::Failure& f) {
+            from_memory = f.what();
+        }
+        const fs::path path = file(rows[i].name, rows[i].text);
+        std::size_t handed_on = 0;
+        try {
+            epl2::eplhost::read_records(path, [&](const auto&) { ++handed_on; });
+        } catch (const epl2::eplhost::Failure& f) {
+            from_file = f.what();
+        }
+        EXPECT_EQ(from_memory, rows[i].message);
+        EXPECT_EQ(from_file, path.string() + rows[i].message.substr(std::strlen(rows[i].name)));
+        EXPECT_LE(handed_on, 1u);
+    }
 }
 
 TEST(EplhostImages, PngBecomesOneBitPcxByThreshold) {
