@@ -7,16 +7,19 @@ bash scripts/install-deps.sh
 presets=("$@")
 ((${#presets[@]})) || presets=(i386 mingw-i686 native)
 jobs=$(nproc 2>/dev/null || echo 2)
-# eplview's end-to-end tests print through the i386 eplhost when it has been built.
-eplhost_command() {
-  local exe="$PWD/build/i386/eplhost"
+# The native end-to-end tests run i386 programs when they have been built: eplview's tests and
+# the soak print through eplhost, the well-formedness test through epl2_randlabels.
+i386_command() {
+  local exe="$PWD/build/i386/$1"
   [[ -x $exe ]] || return 0
   if "$exe" --help >/dev/null 2>&1; then echo "$exe"; else echo "qemu-i386 $exe"; fi
 }
 for preset in "${presets[@]}"; do
   echo "== build: $preset"
   extra=()
-  if [[ $preset == native ]]; then extra=(-DEPLHOST_COMMAND="$(eplhost_command)"); fi
+  if [[ $preset == native ]]; then
+    extra=(-DEPLHOST_COMMAND="$(i386_command eplhost)" -DEPL2_RANDLABELS_COMMAND="$(i386_command epl2_randlabels)")
+  fi
   cmake --preset "$preset" "${extra[@]}" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
 done

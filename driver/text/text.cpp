@@ -1,5 +1,6 @@
 #include "text/text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -76,7 +77,8 @@ std::int32_t drawtext(const Job& job, std::int32_t x, std::int32_t y, std::uint3
     if (mode != form_mode::build && mode != form_mode::recall) return 0;
     if (!is_registered_font(r, font)) return 0;
 
-    const TextMultipliers mult = text_multipliers(height, width, font_cell(r, font));
+    const FontCell cell = font_cell(r, font);
+    const TextMultipliers mult = text_multipliers(height, width, cell);
     const std::int32_t advance = character_advance(
         mult.h, r.get(job::font_table, static_cast<std::size_t>(font), font_entry::cell_width),
         r.get(job::dpi_x));
@@ -96,8 +98,13 @@ std::int32_t drawtext(const Job& job, std::int32_t x, std::int32_t y, std::uint3
     const std::int32_t offset = baseline_offset(font, mult.v, r.get(job::resolution_code) == 0);
     raise_text_bottom(r, start, rotation, advance, length);
     const TextPosition corner = reference_corner(start, rotation, offset);
-    // For text turned a quarter the printer takes the two multipliers the other way round.
-    const TextMultipliers sent = runs_along_feed(rotation) ? TextMultipliers{mult.v, mult.h} : mult;
+    // For text turned a quarter the printer takes the two multipliers the other way round. Each
+    // stays within what the printer takes in its own place: a ninefold height would go out as a
+    // horizontal multiplier of 9, which the printer refuses, losing the whole text.
+    const TextMultipliers sent =
+        runs_along_feed(rotation)
+            ? TextMultipliers{std::min(mult.v, cell.max_h_mult), std::min(mult.h, cell.max_v_mult)}
+            : mult;
     const char reverse = shade < reverse_shade_limit ? 'R' : 'N';
     const std::int32_t p3 = epl2_rotation(rotation);
     const char* printer_font = job.resolve_string(
