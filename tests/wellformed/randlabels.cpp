@@ -607,8 +607,9 @@ class LabelMaker {
     }
 
     std::optional<Object> image() {
-        // PrinterType 10 stores the decoded rows under a GM command that announces the file's own
-        // size: only a file without runs whose lines need no padding is as long as its rows.
+        // PrinterType 10 stores the file's header unchanged before the decoded rows, so the stored
+        // file reads back as the same image only when decoding changes nothing: no runs, and lines
+        // that need no padding.
         const bool literal = job_.record().get(job::printer_type) == 10;
         auto width =
             static_cast<std::uint16_t>(rng_.in(1, std::min(300, area_.x1 - area_.x0 - 10)));
