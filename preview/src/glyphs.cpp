@@ -48,18 +48,25 @@ struct GlyphRenderer::Face {
     }
 };
 
-GlyphRenderer::GlyphRenderer() : face_(std::make_unique<Face>()) {
-    if (FT_Init_FreeType(&face_->library) != 0) {
-        face_->library = nullptr;
-        return;
-    }
-    if (FT_New_Face(face_->library, EPLVIEW_FONT_FILE, 0, &face_->face) != 0) face_->face = nullptr;
-}
+GlyphRenderer::GlyphRenderer() = default;
 
 GlyphRenderer::~GlyphRenderer() = default;
 
-bool GlyphRenderer::has_font() const {
-    return face_->face != nullptr;
+// The font file is read when the first glyph is drawn: most streams a server or a fuzzer sees
+// draw no text at all, and loading the face costs more than interpreting them.
+GlyphRenderer::Face& GlyphRenderer::face() {
+    if (face_) return *face_;
+    face_ = std::make_unique<Face>();
+    if (FT_Init_FreeType(&face_->library) != 0) {
+        face_->library = nullptr;
+        return *face_;
+    }
+    if (FT_New_Face(face_->library, EPLVIEW_FONT_FILE, 0, &face_->face) != 0) face_->face = nullptr;
+    return *face_;
+}
+
+bool GlyphRenderer::has_font() {
+    return face().face != nullptr;
 }
 
 const Bitmap& GlyphRenderer::glyph(int font, int dpi, unsigned char character) {
@@ -108,14 +115,6 @@ Bitmap GlyphRenderer::text(int font, int dpi, std::string_view characters) {
         x0 += cell.width;
     }
     return run;
-}
-
-Bitmap magnify(const Bitmap& image, int horizontal, int vertical) {
-    Bitmap large(image.width() * horizontal, image.height() * vertical);
-    for (int y = 0; y < large.height(); ++y)
-        for (int x = 0; x < large.width(); ++x)
-            if (image.black(x / horizontal, y / vertical)) large.set(x, y, true);
-    return large;
 }
 
 }  // namespace eplview

@@ -33,7 +33,7 @@ class GlyphRenderer {
 
     // False when the font file could not be loaded; glyphs are then drawn as open boxes so that
     // the layout stays visible.
-    bool has_font() const;
+    bool has_font();
 
     // A run of characters at multiplier 1x1 in font 1..5: one cell per byte, bytes taken as
     // Latin-1 characters.
@@ -42,11 +42,9 @@ class GlyphRenderer {
    private:
     const Bitmap& glyph(int font, int dpi, unsigned char character);
     struct Face;
+    Face& face();
     std::unique_ptr<Face> face_;
     std::map<std::array<int, 3>, Bitmap> cache_;
 };
-
-// Scales an image by whole factors, as the printer's multipliers do.
-Bitmap magnify(const Bitmap& image, int horizontal, int vertical);
 
 }  // namespace eplview

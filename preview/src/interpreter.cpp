@@ -20,6 +20,11 @@ namespace {
 // reverse prints a field as a black block with its marks left white, whatever lay under it.
 enum class Paint { black, white, invert, reverse };
 
+// Whole-number magnification of an image as it is placed, as the text multipliers give it.
+struct Scale {
+    int across = 1, down = 1;
+};
+
 std::optional<int> to_int(std::string_view text) {
     int value = 0;
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
@@ -70,11 +75,11 @@ class Printer {
     }
 
     Job run(std::span<const std::uint8_t> stream) {
-        for (const auto& command : split_commands(stream, diagnostics_)) feed(command);
-        if (pending_) finish_recall();
+        for_each_command(stream, diagnostics_, [this](Command&& command) { feed(command); });
+        if (pending_ && !out_of_work_) finish_recall();
         if (storing_)
             warn(storing_offset_, storing_line_,
-                 "form \"" + *storing_ + "\" is not closed with FE; it was not stored");
+                 "form \"" + printable(*storing_) + "\" is not closed with FE; it was not stored");
         for (const auto& [name, form] : forms_)
             summary_.forms[name] = static_cast<int>(form.commands.size());
         for (const auto& [name, graphic] : graphics_) summary_.graphics[name] = graphic.bytes;
@@ -88,12 +93,24 @@ class Printer {
    private:
     struct Graphic {
         Bitmap image;
-        int bytes = 0;
+        int bytes = 0;           // its file's size
+        std::size_t memory = 0;  // what it counts against kMaxStoredBytes
     };
 
     // ---- dispatch -------------------------------------------------------------------------
 
+    // Stops interpreting a stream once it has drawn more than its share, so that no stream keeps
+    // the renderer (or a job thread of the virtual printer) busy without end.
     void feed(const Command& command) {
+        if (out_of_work_) return;
+        take(command);
+        if (work_ <= kMaxDrawnDots) return;
+        out_of_work_ = true;
+        warn(command, "the stream draws more than " + std::to_string(kMaxDrawnDots) +
+                          " dots; the rest of it is not interpreted");
+    }
+
+    void take(const Command& command) {
         if (pending_) {
             if (pending_->collecting) {
                 pending_->values.push_back(command.text);
@@ -163,9 +180,16 @@ class Printer {
 
     // ---- diagnostics and parameters --------------------------------------------------------
 
+    // Stream text quoted in a warning: control bytes escaped, so that every warning stays one
+    // plain line of a log, and cut short, so that a long line cannot multiply into every warning
+    // that quotes it.
     static std::string printable(std::string_view text) {
+        static constexpr std::size_t kLongestQuote = 64;
+        bool cut = text.size() > kLongestQuote;
+        if (cut) text = text.substr(0, kLongestQuote);
         std::string out;
-        for (unsigned char c : text) {
+        for (char byte : text) {
+            auto c = static_cast<unsigned char>(byte);
             if (c >= 0x20 && c < 0x7F) {
                 out += static_cast<char>(c);
             } else {
@@ -175,6 +199,7 @@ class Printer {
                 out += kHex[c & 15];
             }
         }
+        if (cut) out += "...";
         return out;
     }
 
@@ -267,11 +292,13 @@ class Printer {
                               " clears the image buffer, which holds objects not yet printed; "
                               "they do not print");
         buffer_ = Bitmap(summary_.width, summary_.length);
+        work_ += buffer_.packed().size();
         drawn_ = false;
     }
 
     void paint(int x, int y, bool mark, Paint how) {
         drawn_ = true;
+        ++work_;
         switch (how) {
             case Paint::black:
                 if (mark) buffer_.set(x, y, true);
@@ -314,11 +341,13 @@ class Printer {
     }
 
     // Places an image whose unrotated top-left corner is the reference point, turned clockwise
-    // by rotation quarter turns about that point.
-    void place(const Command& command, const Bitmap& image, int x, int y, int rotation, Paint how) {
+    // by rotation quarter turns about that point. A magnified image is never built: each dot of
+    // the label reads the image dot it comes from.
+    void place(const Command& command, const Bitmap& image, int x, int y, int rotation, Paint how,
+               Scale scale = {}) {
         x += summary_.reference_x;
         y += summary_.reference_y;
-        int w = image.width(), h = image.height();
+        int w = image.width() * scale.across, h = image.height() * scale.down;
         if (w == 0 || h == 0) return;
         auto to_buffer = [&](int u, int v) -> std::pair<int, int> {
             switch (rotation & 3) {
@@ -336,10 +365,34 @@ class Printer {
         auto [bx, by] = to_buffer(w - 1, h - 1);
         check_inside(command, {std::min(ax, bx), std::min(ay, by), std::max(ax, bx) + 1,
                                std::max(ay, by) + 1});
-        for (int v = 0; v < h; ++v)
-            for (int u = 0; u < w; ++u) {
+        // Only the part of the image that lands on the label is visited: a field far outside it
+        // or cut by its edge costs no more than what shows.
+        auto on_label = [](int low, int high, int size) {
+            return std::pair{std::max(low, 0), std::min(high, size)};
+        };
+        int label_w = buffer_.width(), label_h = buffer_.height();
+        std::pair<int, int> us, vs;  // [first, end) of u and v
+        switch (rotation & 3) {
+            case 1:
+                us = on_label(-y, label_h - y, w);
+                vs = on_label(x - label_w, x, h);
+                break;
+            case 2:
+                us = on_label(x - label_w, x, w);
+                vs = on_label(y - label_h, y, h);
+                break;
+            case 3:
+                us = on_label(y - label_h, y, w);
+                vs = on_label(-x, label_w - x, h);
+                break;
+            default:
+                us = on_label(-x, label_w - x, w);
+                vs = on_label(-y, label_h - y, h);
+        }
+        for (int v = vs.first; v < vs.second; ++v)
+            for (int u = us.first; u < us.second; ++u) {
                 auto [px, py] = to_buffer(u, v);
-                if (buffer_.contains(px, py)) paint(px, py, image.black(u, v), how);
+                paint(px, py, image.black(u / scale.across, v / scale.down), how);
             }
     }
 
@@ -378,6 +431,15 @@ class Printer {
                  "more than " + std::to_string(kMaxLabels) + " labels; this one is not kept");
             return;
         }
+        if (label_bytes_ + buffer_.packed().size() > kMaxLabelImageBytes) {
+            warn(command, "label images beyond " + std::to_string(kMaxLabelImageBytes) +
+                              " bytes; this one is not kept");
+            return;
+        }
+        label_bytes_ += buffer_.packed().size();
+        work_ += summary_.top_first ? buffer_.packed().size()
+                                    : static_cast<std::size_t>(buffer_.width()) *
+                                          static_cast<std::size_t>(buffer_.height());
         Label label;
         label.image = summary_.top_first ? buffer_ : turned_half(buffer_);
         label.copies = static_cast<int>(std::min<long>(*sets * copies, 1L << 30));
@@ -529,10 +591,16 @@ class Printer {
     void store(const Command& command) {
         if (form_command(command))
             warn(command, command.text.substr(0, 2) + " inside the form being stored (" +
-                              *storing_ + ") is stored, not carried out");
+                              printable(*storing_) + ") is stored, not carried out");
         if (storing_form_.commands.size() >= kMaxFormCommands) {
-            warn(command, "form \"" + *storing_ + "\" holds more than " +
+            warn(command, "form \"" + printable(*storing_) + "\" holds more than " +
                               std::to_string(kMaxFormCommands) + " commands; the rest is dropped");
+            return;
+        }
+        if (stored_commands() + storing_form_.commands.size() >= kMaxStoredFormCommands) {
+            warn(command, "stored forms hold more than " + std::to_string(kMaxStoredFormCommands) +
+                              " commands together; the rest of form \"" + printable(*storing_) +
+                              "\" is dropped");
             return;
         }
         if (command.text.rfind("V", 0) == 0) {
@@ -547,6 +615,19 @@ class Printer {
                     warn(command, "undeclared variable " + fields.list.back().text);
         }
         storing_form_.commands.push_back(command);
+    }
+
+    // Commands of every stored form but the one being stored, which replaces its namesake.
+    std::size_t stored_commands() const {
+        auto namesake = forms_.find(*storing_);
+        return form_commands_ - (namesake == forms_.end() ? 0 : namesake->second.commands.size());
+    }
+
+    void forget_form(const std::string& name) {
+        if (auto found = forms_.find(name); found != forms_.end()) {
+            form_commands_ -= found->second.commands.size();
+            forms_.erase(found);
+        }
     }
 
     // Vnn,max_length,justification,"prompt"
@@ -568,10 +649,12 @@ class Printer {
     void delete_form(const Command& command, std::string_view rest) {
         auto name = quoted_name(command, rest);
         if (!name) return;
-        if (*name == "*")
+        if (*name == "*") {
             forms_.clear();
-        else
-            forms_.erase(*name);
+            form_commands_ = 0;
+        } else {
+            forget_form(*name);
+        }
     }
 
     void store_form(const Command& command, std::string_view rest) {
@@ -589,6 +672,8 @@ class Printer {
             warn(command, "FE without a form being stored (no FS before it)");
             return;
         }
+        forget_form(*storing_);
+        form_commands_ += storing_form_.commands.size();
         forms_[*storing_] = std::move(storing_form_);
         storing_.reset();
         storing_form_ = {};
@@ -624,8 +709,10 @@ class Printer {
                 index < recall.values.size() ? recall.values[index++] : std::string();
         Form copy = form;  // a replayed command may delete the form it belongs to
         replaying_ = true;
-        for (const auto& command : copy.commands)
+        for (const auto& command : copy.commands) {
+            if (work_ > kMaxDrawnDots) break;
             if (!form_command(command) && command.text.rfind("V", 0) != 0) execute(command);
+        }
         replaying_ = false;
         variables_.clear();
     }
@@ -638,10 +725,22 @@ class Printer {
         if (*name == "*") {
             graphics_.clear();
             stored_bytes_ = 0;
-        } else if (auto found = graphics_.find(*name); found != graphics_.end()) {
-            stored_bytes_ -= static_cast<std::size_t>(found->second.bytes);
+        } else {
+            erase_graphic(*name);
+        }
+    }
+
+    void erase_graphic(const std::string& name) {
+        if (auto found = graphics_.find(name); found != graphics_.end()) {
+            stored_bytes_ -= found->second.memory;
             graphics_.erase(found);
         }
+    }
+
+    // A small file may announce a large picture, so a graphic weighs what it holds in memory
+    // when that is more than its file.
+    static std::size_t weight(const Graphic& graphic) {
+        return std::max(static_cast<std::size_t>(graphic.bytes), graphic.image.packed().size());
     }
 
     void store_graphic(const Command& command, std::string_view rest) {
@@ -658,8 +757,7 @@ class Printer {
                  "GM: file size \"" + printable(rest.substr(close + 1)) + "\" is not a number");
             return;
         }
-        if (static_cast<std::size_t>(*size) > kMaxRasterBytes ||
-            stored_bytes_ + command.payload.size() > kMaxStoredBytes) {
+        if (*size < 0 || static_cast<std::size_t>(*size) > kMaxRasterBytes) {
             warn(command, "GM: graphic \"" + printable(name) + "\" is larger than the " +
                               std::to_string(kMaxRasterBytes) + "-byte limit; not stored");
             return;
@@ -670,9 +768,19 @@ class Printer {
             warn(command, "GM: graphic \"" + printable(name) + "\": " + decoded.error);
             if (decoded.image.width() == 0) return;
         }
-        delete_graphic(command, "\"" + name + "\"");
-        graphics_[name] = {std::move(decoded.image), *size};
-        stored_bytes_ += static_cast<std::size_t>(*size);
+        Graphic graphic{std::move(decoded.image), *size, 0};
+        graphic.memory = weight(graphic);
+        auto replaced = graphics_.find(name);
+        std::size_t freed = replaced == graphics_.end() ? 0 : replaced->second.memory;
+        if (stored_bytes_ - freed + graphic.memory > kMaxStoredBytes) {
+            warn(command, "GM: graphic \"" + printable(name) +
+                              "\" would take stored graphics beyond " +
+                              std::to_string(kMaxStoredBytes) + " bytes; not stored");
+            return;
+        }
+        erase_graphic(name);
+        stored_bytes_ += graphic.memory;
+        graphics_[name] = std::move(graphic);
     }
 
     void print_graphic(const Command& command, std::string_view rest) {
@@ -781,9 +889,8 @@ class Printer {
                               std::to_string(longest));
             data->resize(longest);
         }
-        Bitmap run = magnify(glyphs_.text(*font, summary_.dpi, *data), *h_mult, *v_mult);
-        place(command, run, at->x, at->y, *rotation,
-              reverse == "R" ? Paint::reverse : Paint::black);
+        place(command, glyphs_.text(*font, summary_.dpi, *data), at->x, at->y, *rotation,
+              reverse == "R" ? Paint::reverse : Paint::black, {*h_mult, *v_mult});
     }
 
     // The interpretation line under the bars: the largest resident font that fits their width.
@@ -954,6 +1061,7 @@ class Printer {
     Bitmap buffer_;
     std::vector<Label> labels_;
     std::map<std::string, Form> forms_;
+    std::size_t form_commands_ = 0;  // commands in all of forms_
     std::optional<std::string> storing_;
     std::size_t storing_offset_ = 0, storing_line_ = 1;
     Form storing_form_;
@@ -962,7 +1070,11 @@ class Printer {
     bool replaying_ = false;
     bool drawn_ = false;  // objects drawn since the image buffer was last cleared
     std::map<std::string, Graphic> graphics_;
-    std::size_t stored_bytes_ = 0;
+    std::size_t stored_bytes_ = 0;  // memory of the stored graphics
+    std::size_t label_bytes_ = 0;   // image bytes of the labels kept
+    // Dots painted, plus bytes of image buffer cleared or copied: what the stream has cost.
+    std::uint64_t work_ = 0;
+    bool out_of_work_ = false;
 };
 
 }  // namespace

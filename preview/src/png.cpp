@@ -3,6 +3,7 @@
 #include <png.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "eplview/eplview.h"
@@ -17,13 +18,16 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr double kInchesPerMetre = 39.3700787;
 
-}  // namespace
+void append_to(png_structp png, png_bytep data, png_size_t length) {
+    auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
 
-namespace {
+void flush_nothing(png_structp) {}
 
 // libpng reports errors by longjmp back into this function, so nothing in it owns a destructor;
-// the caller owns the file and the row buffer.
-bool write_rows(std::FILE* file, const Bitmap& image, int dpi, png_byte* row) {
+// the caller owns the output and the row buffer.
+bool write_rows(std::vector<std::uint8_t>& out, const Bitmap& image, int dpi, png_byte* row) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
@@ -34,7 +38,7 @@ bool write_rows(std::FILE* file, const Bitmap& image, int dpi, png_byte* row) {
         png_destroy_write_struct(&png, &info);
         return false;
     }
-    png_init_io(png, file);
+    png_set_write_fn(png, &out, append_to, flush_nothing);
     png_set_IHDR(png, info, static_cast<png_uint_32>(image.width()),
                  static_cast<png_uint_32>(image.height()), 1, PNG_COLOR_TYPE_GRAY,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -53,15 +57,36 @@ bool write_rows(std::FILE* file, const Bitmap& image, int dpi, png_byte* row) {
     return true;
 }
 
-}  // namespace
-
-bool write_png(const Bitmap& image, int dpi, const std::string& path) {
-    if (image.width() == 0 || image.height() == 0) return false;
+bool write_file(const std::vector<std::uint8_t>& bytes, const std::string& path) {
     File file(std::fopen(path.c_str(), "wb"));
     if (!file) return false;
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    return std::fclose(file.release()) == 0 && written;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> encode_png(const Bitmap& image, int dpi) {
+    std::vector<std::uint8_t> out;
+    if (image.width() == 0 || image.height() == 0) return out;
     std::vector<png_byte> row(static_cast<std::size_t>(image.stride()));
-    if (!write_rows(file.get(), image, dpi, row.data())) return false;
-    return std::fflush(file.get()) == 0 && std::ferror(file.get()) == 0;
+    if (!write_rows(out, image, dpi, row.data())) out.clear();
+    return out;
+}
+
+// Readers watching the directory (the virtual printer's clients) must never see half a file, so
+// the file is completed under a temporary name and then renamed into place.
+bool write_png(const Bitmap& image, int dpi, const std::string& path) {
+    std::vector<std::uint8_t> bytes = encode_png(image, dpi);
+    if (bytes.empty()) return false;
+    std::string temporary = path + ".part";
+    std::error_code error;
+    if (write_file(bytes, temporary)) {
+        std::filesystem::rename(temporary, path, error);
+        if (!error) return true;
+    }
+    std::filesystem::remove(temporary, error);
+    return false;
 }
 
 Bitmap read_png(const std::string& path) {

@@ -12,16 +12,27 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <span>
+#include <system_error>
 
 namespace eplview {
 namespace {
 
 constexpr int kPollMilliseconds = 200;
+// Senders beyond the connections being served wait in this queue until one finishes.
+constexpr int kListenBacklog = 1024;
 
 std::string job_file(const std::string& dir, std::size_t job, std::size_t label) {
     char name[64];
     std::snprintf(name, sizeof name, "job-%06zu-%zu.png", job, label);
     return (std::filesystem::path(dir) / name).string();
+}
+
+// Appends what fits under the job's byte cap; false when part of the chunk had to be discarded.
+bool keep(std::vector<std::uint8_t>& bytes, std::span<const std::uint8_t> chunk, std::size_t cap) {
+    auto kept = std::min(cap - std::min(cap, bytes.size()), chunk.size());
+    bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<long>(kept));
+    return kept == chunk.size();
 }
 
 }  // namespace
@@ -42,7 +53,7 @@ bool VirtualPrinter::listen(std::string& error) {
         error = std::string("pipe: ") + std::strerror(errno);
         return false;
     }
-    fcntl(wake_pipe_[1], F_SETFL, O_NONBLOCK);
+    for (int fd : wake_pipe_) fcntl(fd, F_SETFL, O_NONBLOCK);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(options_.port));
@@ -55,7 +66,7 @@ bool VirtualPrinter::listen(std::string& error) {
     setsockopt(listen_socket_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     if (listen_socket_ < 0 ||
         bind(listen_socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listen_socket_, 16) != 0) {
+        ::listen(listen_socket_, kListenBacklog) != 0) {
         error =
             options_.address + ":" + std::to_string(options_.port) + ": " + std::strerror(errno);
         return false;
@@ -68,9 +79,19 @@ bool VirtualPrinter::listen(std::string& error) {
 
 void VirtualPrinter::stop() {
     stopping_ = true;
+    wake();
+}
+
+void VirtualPrinter::wake() {
     if (wake_pipe_[1] >= 0) {
         char byte = 0;
         [[maybe_unused]] auto written = write(wake_pipe_[1], &byte, 1);
+    }
+}
+
+void VirtualPrinter::drain_wakes() {
+    char bytes[64];
+    while (read(wake_pipe_[0], bytes, sizeof bytes) > 0) {
     }
 }
 
@@ -91,26 +112,35 @@ void VirtualPrinter::reap(bool all) {
 }
 
 void VirtualPrinter::run() {
-    pollfd watched[2] = {{listen_socket_, POLLIN, 0}, {wake_pipe_[0], POLLIN, 0}};
     while (!stopping_) {
+        // With every connection slot taken the listening socket is left alone: further senders
+        // wait in its queue until a job ends, instead of being accepted and cut off with their
+        // data unread.
+        bool room = connections_.size() < static_cast<std::size_t>(options_.max_connections);
+        pollfd watched[2] = {{wake_pipe_[0], POLLIN, 0}, {room ? listen_socket_ : -1, POLLIN, 0}};
         if (poll(watched, 2, kPollMilliseconds) < 0 && errno != EINTR) break;
+        drain_wakes();
         reap(false);
-        if (stopping_ || !(watched[0].revents & POLLIN)) continue;
+        if (stopping_ || !(watched[1].revents & POLLIN)) continue;
         int socket = accept4(listen_socket_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (socket < 0) continue;
-        if (connections_.size() >= static_cast<std::size_t>(options_.max_connections)) {
-            log("refused a connection: " + std::to_string(options_.max_connections) +
-                " jobs are already being received");
-            close(socket);
-            continue;
-        }
-        auto connection = std::make_unique<Connection>();
-        Connection& ref = *connection;
-        connections_.push_back(std::move(connection));
-        std::size_t job = next_job_++;
-        ref.thread = std::thread([this, socket, job, &ref] { serve_connection(socket, job, ref); });
+        if (socket >= 0) start_connection(socket);
     }
     reap(true);
+}
+
+void VirtualPrinter::start_connection(int socket) {
+    auto connection = std::make_unique<Connection>();
+    Connection& ref = *connection;
+    std::size_t job = next_job_++;
+    try {
+        ref.thread = std::thread([this, socket, job, &ref] { serve_connection(socket, job, ref); });
+    } catch (const std::system_error& error) {
+        // Out of threads: this sender gets a closed connection, the printer keeps running.
+        log("job " + std::to_string(job) + ": not received: " + error.what());
+        close(socket);
+        return;
+    }
+    connections_.push_back(std::move(connection));
 }
 
 void VirtualPrinter::serve_connection(int socket, std::size_t job, Connection& connection) {
@@ -138,14 +168,17 @@ void VirtualPrinter::serve_connection(int socket, std::size_t job, Connection& c
         idle_ms = 0;
         auto got = recv(socket, chunk, sizeof chunk, 0);
         if (got <= 0) break;
-        auto room = options_.max_bytes - bytes.size();
-        auto kept = std::min(room, static_cast<std::size_t>(got));
-        bytes.insert(bytes.end(), chunk, chunk + kept);
-        print_pending = print_pending || std::find(chunk, chunk + kept, 'P') != chunk + kept;
-        if (static_cast<std::size_t>(got) > room) {
-            discarded = true;
-            break;
-        }
+        auto before = static_cast<long>(bytes.size());
+        discarded = !keep(bytes, {chunk, static_cast<std::size_t>(got)}, options_.max_bytes);
+        print_pending =
+            print_pending || std::find(bytes.begin() + before, bytes.end(), 'P') != bytes.end();
+        if (discarded) break;
+    }
+    // What had arrived when the printer was told to stop still belongs to the job.
+    while (stopping_ && !discarded) {
+        auto got = recv(socket, chunk, sizeof chunk, MSG_DONTWAIT);
+        if (got <= 0) break;
+        discarded = !keep(bytes, {chunk, static_cast<std::size_t>(got)}, options_.max_bytes);
     }
     close(socket);
     if (discarded)
@@ -153,6 +186,7 @@ void VirtualPrinter::serve_connection(int socket, std::size_t job, Connection& c
             " bytes; the rest was discarded and the connection closed");
     if (!bytes.empty()) finish_job(job, bytes, written);
     connection.done = true;
+    wake();
 }
 
 // Labels print while the job still arrives: the bytes up to the last line end are interpreted

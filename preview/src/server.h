@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -21,7 +22,7 @@ struct ServeOptions {
     std::string out_dir;
     std::size_t max_bytes = 16u << 20;  // bytes kept of one job; the rest is discarded
     int idle_seconds = 30;              // a connection silent this long ends its job
-    int max_connections = 16;           // connections beyond this are closed at once
+    int max_connections = 16;           // received at once; further senders wait their turn
     Options render;
 };
 
@@ -48,7 +49,10 @@ class VirtualPrinter {
         std::thread thread;
         std::atomic<bool> done{false};
     };
+    void start_connection(int socket);
     void serve_connection(int socket, std::size_t job, Connection& connection);
+    void wake();
+    void drain_wakes();
     std::size_t write_printed_labels(std::size_t job, const std::vector<std::uint8_t>& bytes,
                                      std::size_t written);
     std::size_t write_labels(std::size_t job, const Job& result, std::size_t from);

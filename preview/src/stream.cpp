@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <limits>
 #include <optional>
 
 namespace eplview {
@@ -23,6 +24,13 @@ std::optional<long> parse_long(std::string_view text) {
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
     return value;
+}
+
+// Bytes per row times rows, held at the largest size rather than wrapping round to a small one.
+std::size_t announced_bytes(std::size_t row_bytes, std::size_t rows) {
+    if (row_bytes != 0 && rows > std::numeric_limits<std::size_t>::max() / row_bytes)
+        return std::numeric_limits<std::size_t>::max();
+    return row_bytes * rows;
 }
 
 // GWx,y,bytes_per_row,rows, : the raster starts right after the fourth comma, or after the line
@@ -50,7 +58,8 @@ std::optional<Announced> raster_header(std::span<const std::uint8_t> bytes, std:
         Announced header;
         header.header_end = i + 1;
         header.text = "GW" + values[0] + "," + values[1] + "," + values[2] + "," + values[3];
-        header.size = static_cast<std::size_t>(*row_bytes) * static_cast<std::size_t>(*rows);
+        header.size =
+            announced_bytes(static_cast<std::size_t>(*row_bytes), static_cast<std::size_t>(*rows));
         return header;
     }
     return std::nullopt;
@@ -76,10 +85,10 @@ std::optional<Announced> store_header(std::span<const std::uint8_t> bytes, std::
 
 class Splitter {
    public:
-    Splitter(std::span<const std::uint8_t> bytes, Diagnostics& diagnostics)
-        : bytes_(bytes), diagnostics_(diagnostics) {}
+    Splitter(std::span<const std::uint8_t> bytes, Diagnostics& diagnostics, const CommandSink& sink)
+        : bytes_(bytes), diagnostics_(diagnostics), sink_(sink) {}
 
-    std::vector<Command> run() {
+    void run() {
         while (pos_ < bytes_.size()) {
             auto c = bytes_[pos_];
             if (c == '\r' || c == '\n') {
@@ -99,7 +108,7 @@ class Splitter {
             }
             take_line();
         }
-        return std::move(commands_);
+        hand_over();
     }
 
    private:
@@ -110,9 +119,17 @@ class Splitter {
         pos_ = pos;
     }
 
+    // The previous command is complete once the next one begins.
     Command& begin_command(std::string text) {
-        commands_.push_back({pos_, line_, std::move(text), {}, false});
-        return commands_.back();
+        hand_over();
+        current_ = Command{pos_, line_, std::move(text), {}, false};
+        holding_ = true;
+        return current_;
+    }
+
+    void hand_over() {
+        if (holding_) sink_(std::move(current_));
+        holding_ = false;
     }
 
     std::size_t line_end_from(std::size_t pos) const {
@@ -182,16 +199,26 @@ class Splitter {
 
     std::span<const std::uint8_t> bytes_;
     Diagnostics& diagnostics_;
-    std::vector<Command> commands_;
+    const CommandSink& sink_;
+    Command current_;
+    bool holding_ = false;  // current_ is a command not yet handed over
     std::size_t pos_ = 0;
     std::size_t line_ = 1;
 };
 
 }  // namespace
 
+void for_each_command(std::span<const std::uint8_t> stream, Diagnostics& diagnostics,
+                      const CommandSink& sink) {
+    Splitter(stream, diagnostics, sink).run();
+}
+
 std::vector<Command> split_commands(std::span<const std::uint8_t> stream,
                                     Diagnostics& diagnostics) {
-    return Splitter(stream, diagnostics).run();
+    std::vector<Command> commands;
+    for_each_command(stream, diagnostics,
+                     [&commands](Command&& command) { commands.push_back(std::move(command)); });
+    return commands;
 }
 
 Fields split_fields(std::string_view parameters) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -30,6 +31,11 @@ struct Fields {
     bool unterminated = false;
 };
 
+// Hands each command to the sink as soon as it is split off, so a stream of many short commands
+// never lives in memory as commands all at once.
+using CommandSink = std::function<void(Command&&)>;
+void for_each_command(std::span<const std::uint8_t> stream, Diagnostics& diagnostics,
+                      const CommandSink& sink);
 std::vector<Command> split_commands(std::span<const std::uint8_t> stream, Diagnostics& diagnostics);
 
 // Splits parameters at commas outside double quotes; inside quotes a backslash takes the next

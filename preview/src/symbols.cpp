@@ -69,7 +69,13 @@ ZintSymbol new_symbol(int symbology) {
     return symbol;
 }
 
+// Longer than any symbology holds. zint takes the length as an int, and a length it cannot take
+// would make it measure the data itself.
+constexpr std::size_t kLongestData = 1u << 16;
+
 std::string encode(zint_symbol& symbol, std::string_view data) {
+    if (data.size() > kLongestData)
+        return "data of " + std::to_string(data.size()) + " bytes is longer than any symbol holds";
     int result = ZBarcode_Encode(&symbol, reinterpret_cast<const unsigned char*>(data.data()),
                                  static_cast<int>(data.size()));
     if (result >= ZINT_ERROR) return symbol.errtxt[0] ? symbol.errtxt : "cannot be encoded";

@@ -136,6 +136,7 @@ TEST(LintPosition, ReplayedFormsWarnOnceAtTheStoredCommand) {
 struct CapCase {
     std::string stream;
     const char* message;
+    int labels = -1;  // labels still printed, when the row checks them
 };
 
 void PrintTo(const CapCase& row, std::ostream* out) {
@@ -144,10 +145,64 @@ void PrintTo(const CapCase& row, std::ostream* out) {
 
 class Caps : public testing::TestWithParam<CapCase> {};
 
+// A monochrome PCX header announcing a picture as large as a label, with no picture data after
+// it: 128 bytes of file for 3.6 MB of image.
+std::string huge_pcx_header() {
+    std::string header(128, '\0');
+    auto put16 = [&](std::size_t at, unsigned value) {
+        header[at] = static_cast<char>(value & 0xFF);
+        header[at + 1] = static_cast<char>(value >> 8);
+    };
+    header[0] = 0x0A;
+    header[1] = 5;
+    header[2] = 1;
+    header[3] = 1;
+    put16(8, kMaxLabelWidthDots - 1);
+    put16(10, kMaxLabelLengthDots - 1);
+    header[65] = 1;
+    put16(66, kMaxLabelWidthDots / 8);
+    return header;
+}
+
+std::string stored_huge_pictures(int count) {
+    std::string stream = "N\n";
+    for (int i = 0; i < count; ++i)
+        stream += "GM\"P" + std::to_string(i) + "\"128\n" + huge_pcx_header() + "\n";
+    return stream;
+}
+
+std::string forms_of(std::size_t forms, std::size_t commands) {
+    std::string stream;
+    for (std::size_t i = 0; i < forms; ++i) {
+        stream += "FS\"F" + std::to_string(i) + "\"\n";
+        for (std::size_t c = 0; c < commands; ++c) stream += "N\n";
+        stream += "FE\n";
+    }
+    return stream;
+}
+
+// Each N clears a 3.6 MB image buffer; then a label that would print.
+std::string clears_of_the_largest_label(std::size_t count) {
+    std::string stream = "q" + std::to_string(kMaxLabelWidthDots) + "\nQ" +
+                         std::to_string(kMaxLabelLengthDots) + ",24\n";
+    for (std::size_t i = 0; i < count; ++i) stream += "N\n";
+    return stream + "LO0,0,10,10\nP1\n";
+}
+
+std::string largest_labels(std::size_t count) {
+    std::string stream = "N\nq" + std::to_string(kMaxLabelWidthDots) + "\nQ" +
+                         std::to_string(kMaxLabelLengthDots) + ",24\n";
+    for (std::size_t i = 0; i < count; ++i) stream += "P1\n";
+    return stream;
+}
+
 TEST_P(Caps, RefuseWithAWarningInsteadOfAllocating) {
     Job job = run(GetParam().stream);
     ASSERT_FALSE(job.warnings.empty());
     EXPECT_NE(warnings_text(job).find(GetParam().message), std::string::npos) << warnings_text(job);
+    if (GetParam().labels >= 0) {
+        EXPECT_EQ(job.labels.size(), static_cast<std::size_t>(GetParam().labels));
+    }
 }
 
 const CapCase kCaps[] = {
@@ -157,8 +212,65 @@ const CapCase kCaps[] = {
     /*  3*/ {"N\nB0,0,0,1,99,99,50,N,\"" + std::string(50, 'x') + "\"\nP1\n", "too large to draw"},
     /*  4*/ {"N\nGM\"QZBIG\"99999999\r\nxx", "shorter than announced"},
     /*  5*/ {"N\nA0,0,0,5,8,9,N,\"" + std::string(100000, 'W') + "\"\nP1\n", "cut to 93"},
+    /*  6*/
+    {"N\nA0,0,0,1,9,1,N,\"x\"\n", "horizontal multiplier \"9\" is not a number from 1 to 8"},
+    /*  7*/
+    {"N\nA0,0,0,1,1,10,N,\"x\"\n", "vertical multiplier \"10\" is not a number from 1 to 9"},
+    /*  8*/ {"N\nb0,0,P,100,100,x99,l10,\"DATA\"\n", "PDF417 symbol is too large to draw"},
+    /*  9*/
+    {"N\nGM\"BIG\"4194305\n" + std::string(4194305, 'x') + "\n",
+     "larger than the 4194304-byte limit; not stored"},
+    /* 10*/ {stored_huge_pictures(5), "GM: graphic \"P4\" would take stored graphics beyond"},
+    /* 11*/ {forms_of(11, kMaxFormCommands), "stored forms hold more than 100000 commands"},
+    /* 12*/
+    {forms_of(1, kMaxFormCommands + 1), "holds more than 10000 commands; the rest is dropped"},
+    /* 13*/ {largest_labels(38), "label images beyond 134217728 bytes; this one is not kept"},
+    /* 14*/
+    {"N" + std::string(5000, 'x') + "\n",
+     "N: unexpected parameters "
+     "\"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...\""},
+    /* 15*/
+    {"N\nGW0,0,4294967296,4294967296,\x01\n",
+     "GW data is shorter than announced: 18446744073709551615 bytes announced, 2 present"},
+    /* 16*/
+    {"N\nB0,0,0,1,1,1,10,N,\"" + std::string(70000, '7') + "\"\n",
+     "data of 70000 bytes is longer than any symbol holds"},
+    /* 17*/
+    {clears_of_the_largest_label(400),
+     "the stream draws more than 1073741824 dots; the rest of it is not interpreted", 0},
 };
 INSTANTIATE_TEST_SUITE_P(Limits, Caps, testing::ValuesIn(kCaps));
+
+TEST(Caps, RefusedItemsAreNotKept) {
+    Job pictures = run(stored_huge_pictures(5));
+    EXPECT_EQ(pictures.summary.graphics.size(), 4u);
+    EXPECT_EQ(pictures.summary.graphics.count("P4"), 0u);
+    Job forms = run(forms_of(11, kMaxFormCommands));
+    EXPECT_EQ(forms.summary.forms.size(), 11u);
+    EXPECT_EQ(forms.summary.forms["F10"], 0);
+    Job labels = run(largest_labels(38));
+    EXPECT_EQ(labels.labels.size(), 37u);
+    EXPECT_EQ(labels.summary.labels, 37);
+}
+
+// Replacing a stored graphic frees what the old one held, so the same name can be stored again
+// and again; a refused replacement leaves the old one in place.
+TEST(Caps, ReplacingAGraphicReusesItsRoom) {
+    Job again = run(stored_huge_pictures(1) + stored_huge_pictures(1) + stored_huge_pictures(1) +
+                    stored_huge_pictures(1) + stored_huge_pictures(1));
+    EXPECT_EQ(again.summary.graphics.size(), 1u);
+    EXPECT_EQ(warnings_text(again).find("would take"), std::string::npos) << warnings_text(again);
+}
+
+// Deleting a form or storing one anew under its name gives its commands' room back.
+TEST(Caps, DeletedAndReplacedFormsGiveTheirRoomBack) {
+    std::string stream =
+        forms_of(10, kMaxFormCommands) + "FK\"F3\"\n" + forms_of(10, kMaxFormCommands);
+    Job job = run(stream + "FK\"*\"\n" + forms_of(1, 5));
+    EXPECT_EQ(warnings_text(job).find("hold more than"), std::string::npos) << warnings_text(job);
+    EXPECT_EQ(job.summary.forms.size(), 1u);
+    EXPECT_EQ(job.summary.forms["F0"], 5);
+}
 
 TEST(Caps, KeepAtMostTheLabelLimit) {
     std::string stream = "N\nq8\nQ8,0\n";

@@ -117,6 +117,22 @@ TEST_F(Server, ServesSeveralConnectionsAtOnce) {
     for (int job = 1; job <= 3; ++job) EXPECT_TRUE(fs::exists(job_file(job, 2))) << job;
 }
 
+// Senders beyond the connections received at once wait in the listening queue and are served in
+// turn; none of their data is lost.
+TEST_F(Server, SendersBeyondTheConnectionCapWaitTheirTurn) {
+    ServeOptions options;
+    options.max_connections = 2;
+    start(options);
+    std::vector<std::unique_ptr<Client>> clients;
+    for (int i = 0; i < 5; ++i) {
+        clients.push_back(std::make_unique<Client>(printer->port()));
+        ASSERT_TRUE(clients.back()->send_all(two_labels()));
+    }
+    for (auto& client : clients) client->close_now();
+    ASSERT_TRUE(eventually([&] { return printer->jobs_done() == 5; }));
+    for (int job = 1; job <= 5; ++job) EXPECT_TRUE(fs::exists(job_file(job, 2))) << job;
+}
+
 TEST_F(Server, WritesEachLabelWhileTheJobIsStillArriving) {
     start({});
     Client client(printer->port());

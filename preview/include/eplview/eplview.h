@@ -20,8 +20,14 @@ inline constexpr int kMaxLabelLengthDots = 12000;          // 40 inches at 300 d
 inline constexpr std::size_t kMaxRasterBytes = 4u << 20;   // one GW raster or one stored PCX file
 inline constexpr std::size_t kMaxStoredBytes = 16u << 20;  // all stored graphics together
 inline constexpr std::size_t kMaxFormCommands = 10000;     // commands in one stored form
-inline constexpr std::size_t kMaxLabels = 1000;            // printed labels kept from one stream
-inline constexpr std::size_t kMaxWarnings = 10000;         // warnings kept from one stream
+inline constexpr std::size_t kMaxStoredFormCommands = 100000;  // commands in all stored forms
+inline constexpr std::size_t kMaxLabels = 1000;  // printed labels kept from one stream
+inline constexpr std::size_t kMaxLabelImageBytes = 128u << 20;  // images of those labels together
+inline constexpr std::size_t kMaxWarnings = 10000;              // warnings kept from one stream
+// What one stream may cost to draw: dots painted plus bytes of image buffer cleared or copied.
+// About 1000 labels of 4 x 6 in at 203 dpi painted all over dot by dot, or 8000 cleared; beyond
+// it the rest of the stream is not interpreted.
+inline constexpr std::uint64_t kMaxDrawnDots = 1ull << 30;
 
 // The widest print head of each resolution (4.09 in at 203 dpi, 4.16 in at 300 dpi): the label
 // width when the stream sets none with q and the caller gives none.
@@ -99,8 +105,11 @@ struct Job {
 
 Job interpret(std::span<const std::uint8_t> stream, const Options& options = {});
 
-// Writes the bitmap as a 1-bit greyscale PNG with its resolution recorded; false when the file
-// cannot be written.
+// The bitmap as a 1-bit greyscale PNG file with its resolution recorded; empty for an empty
+// bitmap or when encoding fails.
+std::vector<std::uint8_t> encode_png(const Bitmap& image, int dpi);
+// Writes that PNG file. It appears under its name complete or not at all (it is written beside
+// it under a temporary name first); false when it cannot be written.
 bool write_png(const Bitmap& image, int dpi, const std::string& path);
 // Reads a 1-bit or 8-bit greyscale PNG back (for golden comparisons); empty bitmap on failure.
 Bitmap read_png(const std::string& path);
