@@ -84,7 +84,11 @@ const Bitmap& GlyphRenderer::glyph(int font, int dpi, unsigned char character) {
     double advance_per_em = face->max_advance_width / units;
     double em = std::min(cell.height / height_per_em, cell.width / advance_per_em);
     auto pixels = static_cast<FT_UInt>(std::max(1.0, std::floor(em)));
-    if (FT_Set_Pixel_Sizes(face, 0, pixels) != 0) return image;
+    // Setting a size makes FreeType run the font's size program again: only when it changes.
+    if (pixels != size_in_pixels_) {
+        if (FT_Set_Pixel_Sizes(face, 0, pixels) != 0) return image;
+        size_in_pixels_ = pixels;
+    }
     if (FT_Load_Char(face, character, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) !=
         0)
         return image;

@@ -45,6 +45,7 @@ class GlyphRenderer {
     Face& face();
     std::unique_ptr<Face> face_;
     std::map<std::array<int, 3>, Bitmap> cache_;
+    unsigned size_in_pixels_ = 0;  // the pixel size last set on the face
 };
 
 }  // namespace eplview
