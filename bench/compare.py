@@ -382,16 +382,14 @@ class Bench:
             out.append(
                 f"- **Render time** ({'missed' if self.missed(5) else 'met narrowly'}). "
                 f"eplview needs {ms(rf['ours'].cpu)} of processor time for the shipping label, "
-                f"Ghostscript {ms(rf['gs'].cpu)}. A profile of eplview "
-                f"(perf, 20 renders) put about 40% in the kernel (starting the process, mapping "
-                f"pages), 11% in the dynamic linker, 13% in FreeType (mostly its TrueType hinting "
-                f"interpreter), 11% in eplview's drawing and 11% in libc (clearing buffers); "
-                f"PNG compression was under 5%. FreeType re-runs the font's size program "
-                f"whenever the pixel size is set, and eplview sets it for every new glyph: "
-                f"setting it only when it changes saved 1.5 to 2 ms per render (the same PNG) "
-                f"in a trial, which would make this run's ratio about "
-                f"{rf['gs'].cpu / max(rf['ours'].cpu - 0.00175, 1e-6):.1f}×. The rest is "
-                f"process start-up, which a one-label render cannot spread.")
+                f"Ghostscript {ms(rf['gs'].cpu)}. Of eplview's time about 5 ms is starting "
+                f"the process: loading and relocating its shared libraries (libstdc++, zint, "
+                f"FreeType, libpng and theirs) and faulting in their pages; `eplview --help` "
+                f"alone costs that much. Linking libstdc++, FreeType and libpng statically cut "
+                f"about 2 ms in a trial; it is not done, as Debian ships zint only as a shared "
+                f"library. The rest is drawing dot by dot, clearing the label buffer, zint's "
+                f"encoders and PNG compression. FreeType's size program now runs only when the "
+                f"pixel size changes, which saved 1.5 ms.")
         return "\n".join(out) if out else "Every goal was met with room to spare in this run."
 
     def write(self):
