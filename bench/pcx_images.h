@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "pcx_header.h"
+
 namespace epl2::bench {
 
 // 812 dots are 102 bytes a line; 1218 lines make 6 inches.
@@ -71,19 +73,8 @@ inline std::string expected_raster(Content content) {
 }
 
 inline std::string make_pcx(Content content) {
-    std::string file(128, '\0');
-    auto put16 = [&](std::size_t at, unsigned v) {
-        file[at] = static_cast<char>(v & 0xFF);
-        file[at + 1] = static_cast<char>(v >> 8);
-    };
-    file[0] = 0x0A;
-    file[1] = 5;
-    file[2] = 1;
-    file[3] = 1;
-    put16(8, image_width - 1);
-    put16(10, image_height - 1);
-    file[65] = 1;
-    put16(66, image_bytes_per_line);
+    std::string file =
+        test_support::pcx_header(0, 0, image_width - 1, image_height - 1, image_bytes_per_line);
 
     const std::string lines = make_lines(content);
     std::vector<std::uint8_t> line(image_bytes_per_line);

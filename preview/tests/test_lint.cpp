@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "pcx_header.h"
 #include "support.h"
 
 namespace eplview::test {
@@ -148,20 +149,8 @@ class Caps : public testing::TestWithParam<CapCase> {};
 // A monochrome PCX header announcing a picture as large as a label, with no picture data after
 // it: 128 bytes of file for 3.6 MB of image.
 std::string huge_pcx_header() {
-    std::string header(128, '\0');
-    auto put16 = [&](std::size_t at, unsigned value) {
-        header[at] = static_cast<char>(value & 0xFF);
-        header[at + 1] = static_cast<char>(value >> 8);
-    };
-    header[0] = 0x0A;
-    header[1] = 5;
-    header[2] = 1;
-    header[3] = 1;
-    put16(8, kMaxLabelWidthDots - 1);
-    put16(10, kMaxLabelLengthDots - 1);
-    header[65] = 1;
-    put16(66, kMaxLabelWidthDots / 8);
-    return header;
+    return epl2::test_support::pcx_header(0, 0, kMaxLabelWidthDots - 1, kMaxLabelLengthDots - 1,
+                                          kMaxLabelWidthDots / 8);
 }
 
 std::string stored_huge_pictures(int count) {

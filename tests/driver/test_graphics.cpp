@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "driver_test.h"
+#include "pcx_header.h"
 
 namespace epl2::test {
 namespace {
@@ -24,27 +25,7 @@ constexpr std::uint8_t mode_graphics = 7;
 constexpr std::int32_t x_at_100_dots = 446;
 constexpr std::int32_t y_at_50_dots = 246;
 
-// A 128-byte header of a one-plane, one-bit file: the extent and the decoded line length are all
-// the driver reads.
-std::string pcx_header(unsigned x_min, unsigned y_min, unsigned x_max, unsigned y_max,
-                       unsigned bytes_per_line) {
-    std::string h(128, '\0');
-    auto put16 = [&](std::size_t at, unsigned v) {
-        h[at] = static_cast<char>(v & 0xFF);
-        h[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-    };
-    h[0] = 0x0A;
-    h[1] = 5;
-    h[2] = 1;
-    h[3] = 1;
-    put16(4, x_min);
-    put16(6, y_min);
-    put16(8, x_max);
-    put16(10, y_max);
-    h[65] = 1;
-    put16(66, bytes_per_line);
-    return h;
-}
+using epl2::test_support::pcx_header;
 
 std::string pcx_file(unsigned width, unsigned height, unsigned bytes_per_line, std::string lines) {
     return pcx_header(0, 0, width - 1, height - 1, bytes_per_line) + lines;

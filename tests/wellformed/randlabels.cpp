@@ -31,6 +31,7 @@
 #include "host_job.h"
 #include "model_table.h"
 #include "module.h"
+#include "pcx_header.h"
 #include "services.h"
 
 namespace epl2::randlabels {
@@ -244,21 +245,10 @@ const std::vector<Symbology>& symbologies() {
 // A one-plane, one-bit PCX file holding random pixels, run-length encoded unless `literal`: then
 // every byte is below 0xC0 and stands for itself, so the file is as long as its decoded rows.
 std::string pcx_file(Random& rng, std::uint16_t width, std::uint16_t height, bool literal) {
-    std::string header(128, '\0');
-    const auto put16 = [&](std::size_t at, std::uint16_t v) {
-        header[at] = static_cast<char>(v & 0xFF);
-        header[at + 1] = static_cast<char>(v >> 8);
-    };
-    header[0] = 10;
-    header[1] = 5;
-    header[2] = 1;
-    header[3] = 1;
-    put16(8, static_cast<std::uint16_t>(width - 1));
-    put16(10, static_cast<std::uint16_t>(height - 1));
-    header[65] = 1;
     const std::uint16_t row_bytes = static_cast<std::uint16_t>((width + 7) / 8);
     const std::uint16_t bytes_per_line = static_cast<std::uint16_t>(row_bytes + (row_bytes & 1));
-    put16(66, bytes_per_line);
+    const std::string header =
+        test_support::pcx_header(0, 0, width - 1u, height - 1u, bytes_per_line);
     std::string body;
     for (std::uint16_t y = 0; y < height; ++y) {
         std::size_t x = 0;
