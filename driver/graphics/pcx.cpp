@@ -86,6 +86,11 @@ void store_geometry(RecordView r, const PcxGeometry& g) noexcept {
     r.set(job::pcx_bytes_per_line, g.bytes_per_line);
 }
 
+// Opens a stored graphic: the printer takes the next `size` bytes as its file.
+bool send_store_command(const Job& job, std::string_view name, std::uint32_t size) noexcept {
+    return job.send_line("GM\"QZ%s\"%lu\r\n", {name, size});
+}
+
 // A graphic stored decoded is announced only once its header is known: the printer takes exactly
 // the announced count as the file, and what follows is the header plus the decoded rows, not the
 // file as the host sized it. Announcing the host's file size would let the printer swallow the
@@ -95,7 +100,7 @@ bool announce_decoded_store(const Job& job, PcxObjectView object,
     const std::string_view name = job.resolve_string(object.get(pcx_object::graphic_name));
     const std::uint32_t stored_size =
         static_cast<std::uint32_t>(pcx_header_size) + geometry.raster_size();
-    return job.send_line("GM\"QZ%s\"%lu\r\n", {name, stored_size});
+    return send_store_command(job, name, stored_size);
 }
 
 // The first chunk of a decoded image: its header fixes the rows, the path's prefix goes out and
@@ -159,7 +164,7 @@ void begin_stored(const Job& job, PcxPath path, std::string_view name,
     job.send_line("GK\"QZ%s\"\r\n", {name});
     // A decoded store announces its size from the header, with the first chunk.
     const bool announced =
-        path == PcxPath::store_decoded || job.send_line("GM\"QZ%s\"%lu\r\n", {name, file_size});
+        path == PcxPath::store_decoded || send_store_command(job, name, file_size);
     pcx_stream.phase = announced ? PcxPhase::awaiting_file : PcxPhase::closed;
 }
 
