@@ -623,10 +623,29 @@ class Printer {
         return form_commands_ - (namesake == forms_.end() ? 0 : namesake->second.commands.size());
     }
 
-    void forget_form(const std::string& name) {
-        if (auto found = forms_.find(name); found != forms_.end()) {
-            form_commands_ -= found->second.commands.size();
-            forms_.erase(found);
+    static std::size_t weight(const Form& form) { return form.commands.size(); }
+
+    // Forms and graphics are stores that keep a running total of what their entries weigh, so
+    // that a cap is checked without walking the store.
+    template <class Store>
+    static void forget(Store& store, std::size_t& total, const std::string& name) {
+        if (auto found = store.find(name); found != store.end()) {
+            total -= weight(found->second);
+            store.erase(found);
+        }
+    }
+
+    // FK and GK: "*" empties the whole store.
+    template <class Store>
+    void delete_stored(const Command& command, std::string_view rest, Store& store,
+                       std::size_t& total) {
+        auto name = quoted_name(command, rest);
+        if (!name) return;
+        if (*name == "*") {
+            store.clear();
+            total = 0;
+        } else {
+            forget(store, total, *name);
         }
     }
 
@@ -647,14 +666,7 @@ class Printer {
     }
 
     void delete_form(const Command& command, std::string_view rest) {
-        auto name = quoted_name(command, rest);
-        if (!name) return;
-        if (*name == "*") {
-            forms_.clear();
-            form_commands_ = 0;
-        } else {
-            forget_form(*name);
-        }
+        delete_stored(command, rest, forms_, form_commands_);
     }
 
     void store_form(const Command& command, std::string_view rest) {
@@ -672,7 +684,7 @@ class Printer {
             warn(command, "FE without a form being stored (no FS before it)");
             return;
         }
-        forget_form(*storing_);
+        forget(forms_, form_commands_, *storing_);
         form_commands_ += storing_form_.commands.size();
         forms_[*storing_] = std::move(storing_form_);
         storing_.reset();
@@ -720,26 +732,14 @@ class Printer {
     // ---- graphics --------------------------------------------------------------------------
 
     void delete_graphic(const Command& command, std::string_view rest) {
-        auto name = quoted_name(command, rest);
-        if (!name) return;
-        if (*name == "*") {
-            graphics_.clear();
-            stored_bytes_ = 0;
-        } else {
-            erase_graphic(*name);
-        }
+        delete_stored(command, rest, graphics_, stored_bytes_);
     }
 
-    void erase_graphic(const std::string& name) {
-        if (auto found = graphics_.find(name); found != graphics_.end()) {
-            stored_bytes_ -= found->second.memory;
-            graphics_.erase(found);
-        }
-    }
+    static std::size_t weight(const Graphic& graphic) { return graphic.memory; }
 
     // A small file may announce a large picture, so a graphic weighs what it holds in memory
     // when that is more than its file.
-    static std::size_t weight(const Graphic& graphic) {
+    static std::size_t footprint(const Graphic& graphic) {
         return std::max(static_cast<std::size_t>(graphic.bytes), graphic.image.packed().size());
     }
 
@@ -769,7 +769,7 @@ class Printer {
             if (decoded.image.width() == 0) return;
         }
         Graphic graphic{std::move(decoded.image), *size, 0};
-        graphic.memory = weight(graphic);
+        graphic.memory = footprint(graphic);
         auto replaced = graphics_.find(name);
         std::size_t freed = replaced == graphics_.end() ? 0 : replaced->second.memory;
         if (stored_bytes_ - freed + graphic.memory > kMaxStoredBytes) {
@@ -778,7 +778,7 @@ class Printer {
                               std::to_string(kMaxStoredBytes) + " bytes; not stored");
             return;
         }
-        erase_graphic(name);
+        forget(graphics_, stored_bytes_, name);
         stored_bytes_ += graphic.memory;
         graphics_[name] = std::move(graphic);
     }
