@@ -337,10 +337,6 @@ Records keep_rows(std::string_view text, const std::filesystem::path& source, bo
     return records;
 }
 
-}  // namespace
-
-namespace {
-
 // `file` is read, `source` named in messages.
 RecordsSummary read_records_from(const std::filesystem::path& file,
                                  const std::filesystem::path& source, const RecordHandler& each) {
