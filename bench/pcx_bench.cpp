@@ -44,10 +44,10 @@ struct Setup {
 
     explicit Setup(Content content) : file(make_pcx(content)) {
         const RecordView r = host.record();
-        r.set(job::printer_type, direct_printer_type);
-        r.set(job::form_mode, form_mode::recall);
-        r.set(job::dpi_x, 203);
-        r.set(job::dpi_y, 203);
+        r.set(record::printer_type, direct_printer_type);
+        r.set(record::form_mode, form_mode::recall);
+        r.set(record::dpi_x, 203);
+        r.set(record::dpi_y, 203);
         object_word = host.word(object.data());
     }
     void write() { write_image(host.job(), object, object_word, host, file); }

@@ -131,10 +131,10 @@ void check_parameters(std::string_view data, std::size_t capacity, bool parsed,
 std::string symbol_line(std::int32_t symbology, std::string_view data) {
     epl2::native::NativeHost host;
     const epl2::RecordView r = host.record();
-    r.set(epl2::job::printer_type, 1);
+    r.set(epl2::record::printer_type, 1);
     epl2::prtsetup(host.job());
-    r.set(epl2::job::form_mode, 0);
-    r.set(epl2::job::form_store_enabled, 1);
+    r.set(epl2::record::form_mode, 0);
+    r.set(epl2::record::form_store_enabled, 1);
     host.take_output();
 
     const std::string text(data);
@@ -162,7 +162,7 @@ std::string_view closing_field(std::string_view line, std::string_view printer_c
 // quoted field.
 void check_maxicode_line(std::string_view data) {
     const std::string line = symbol_line(epl2::symbology::maxicode, data);
-    std::array<char, epl2::job::object_data.width> parameters{};
+    std::array<char, epl2::record::object_data.width> parameters{};
     if (!epl2::write_maxicode_parameters(parameters, data)) {
         require(line.empty(), "nothing sent for refused data");
         return;

@@ -59,9 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RecordView r = host.record();
     Input in(data, size);
 
-    r.set(job::printer_type, static_cast<std::int32_t>(in.byte() % 16) - 1);
-    r.set(job::model_class, in.byte() % 4);
-    r.set(job::resolution_code, static_cast<std::int32_t>(in.byte() % 3) - 1);
+    r.set(record::printer_type, static_cast<std::int32_t>(in.byte() % 16) - 1);
+    r.set(record::model_class, in.byte() % 4);
+    r.set(record::resolution_code, static_cast<std::int32_t>(in.byte() % 3) - 1);
     prtsetup(job);
 
     std::array<std::byte, barcode_object_size> barcode{};
@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 main_end(job);
                 break;
             case 4:
-                r.set(job::form_mode, in.byte() % 9);
+                r.set(record::form_mode, in.byte() % 9);
                 break;
             case 5:
                 setclip(job, in.word(), in.word(), in.word(), in.word());
@@ -179,10 +179,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 repeat_begin(job, in.word());
                 break;
             case 18:
-                r.set(job::variable_mode, in.byte() % 3);
+                r.set(record::variable_mode, in.byte() % 3);
                 break;
             case 19:
-                r.set(job::host_flags, in.byte());
+                r.set(record::host_flags, in.byte());
                 break;
             default: {
                 // Overwrite one DriverState or label field with arbitrary bytes.

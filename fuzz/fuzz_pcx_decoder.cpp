@@ -263,9 +263,9 @@ void check_entry_points(const Plan& plan) {
 
     epl2::native::NativeHost host;
     const epl2::RecordView r = host.record();
-    r.set(epl2::job::printer_type, path.printer_type);
+    r.set(epl2::record::printer_type, path.printer_type);
     epl2::prtsetup(host.job());
-    r.set(epl2::job::form_mode, path.form_mode);
+    r.set(epl2::record::form_mode, path.form_mode);
     host.take_output();
 
     const Bytes file(plan.file);

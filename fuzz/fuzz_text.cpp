@@ -23,7 +23,7 @@ namespace {
 using epl2::fuzz::read_quoted_content;
 using epl2::fuzz::require;
 
-constexpr std::size_t object_data_size = epl2::job::object_data.width;
+constexpr std::size_t object_data_size = epl2::record::object_data.width;
 // Positions and advances within these bounds cannot wrap, so where the kept characters stand can
 // be checked against the clip rectangle.
 constexpr std::int64_t position_bound = 1 << 20;
@@ -172,17 +172,17 @@ void check_clipping(const Controls& c, std::string_view text) {
 void check_text_line(const Controls& c, std::string_view text) {
     epl2::native::NativeHost host;
     const epl2::RecordView r = host.record();
-    r.set(epl2::job::printer_type, c.printer_type);
+    r.set(epl2::record::printer_type, c.printer_type);
     epl2::prtsetup(host.job());
-    r.set(epl2::job::form_mode, c.form_mode);
-    r.set(epl2::job::variable_mode, static_cast<std::uint8_t>(c.flags & 1u));
-    r.set(epl2::job::form_store_enabled, (c.flags >> 1) & 1);
+    r.set(epl2::record::form_mode, c.form_mode);
+    r.set(epl2::record::variable_mode, static_cast<std::uint8_t>(c.flags & 1u));
+    r.set(epl2::record::form_store_enabled, (c.flags >> 1) & 1);
     const bool unclipped = (c.flags & 4u) != 0;
-    r.set(epl2::job::extra_strings_enabled, unclipped ? 1 : 0);
-    r.set(epl2::job::clip_left, c.clip.left);
-    r.set(epl2::job::clip_top, c.clip.top);
-    r.set(epl2::job::clip_right, c.clip.right);
-    r.set(epl2::job::clip_bottom, c.clip.bottom);
+    r.set(epl2::record::extra_strings_enabled, unclipped ? 1 : 0);
+    r.set(epl2::record::clip_left, c.clip.left);
+    r.set(epl2::record::clip_top, c.clip.top);
+    r.set(epl2::record::clip_right, c.clip.right);
+    r.set(epl2::record::clip_bottom, c.clip.bottom);
     host.take_output();
 
     const std::string host_text(text);
@@ -194,7 +194,7 @@ void check_text_line(const Controls& c, std::string_view text) {
     const std::string_view ending = "\n\r\n";
     require(line.ends_with(ending), "the line ends in LF CR LF");
     const std::string_view body(line.data(), line.size() - ending.size());
-    require(body.size() < epl2::job::line_buffer.width, "the line fits the LineBuffer");
+    require(body.size() < epl2::record::line_buffer.width, "the line fits the LineBuffer");
     require(body.find_first_of("\r\n") == std::string_view::npos, "no line break inside the line");
     require(body.starts_with("A"), "an A line");
     std::size_t data_at = 0;

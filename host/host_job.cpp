@@ -28,16 +28,16 @@ void HostJob::select_model(std::int32_t model_class, std::int32_t reduced_option
                            std::int32_t resolution_code, std::int32_t memory_code,
                            std::int32_t printer_type) {
     const RecordView r = record();
-    r.set(job::model_class, model_class);
-    r.set(job::reduced_options, reduced_options);
-    r.set(job::resolution_code, resolution_code);
-    r.set(job::memory_code, memory_code);
-    r.set(job::printer_type, printer_type);
+    r.set(record::model_class, model_class);
+    r.set(record::reduced_options, reduced_options);
+    r.set(record::resolution_code, resolution_code);
+    r.set(record::memory_code, memory_code);
+    r.set(record::printer_type, printer_type);
     call(entry().prtsetup);
 }
 
 void HostJob::set_label_name(std::string_view name) {
-    auto field = record().bytes(job::label_name);
+    auto field = record().bytes(record::label_name);
     std::fill(field.begin(), field.end(), std::byte{0});
     const std::size_t n = std::min(name.size(), field.size() - 1);
     std::memcpy(field.data(), name.data(), n);

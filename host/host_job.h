@@ -57,7 +57,7 @@ class HostJob {
                       std::int32_t printer_type);
 
     void set_label_name(std::string_view name);
-    void set_form_mode(std::uint8_t mode) noexcept { record().set(job::form_mode, mode); }
+    void set_form_mode(std::uint8_t mode) noexcept { record().set(record::form_mode, mode); }
 
     // Keeps a string alive for the life of the job and returns its word (barcode data and the
     // like, which the driver reads through pointers).

@@ -57,10 +57,10 @@ ModelRecord read_record(const TableReader& t, std::size_t block, std::size_t k) 
     m.model = t.text(t.word(block + 12, "model reference"), "model name");
     m.model_index = t.value(block + 16, "model index");
     m.model_class = t.value(block + 20, "class");
-    m.param_a = t.value(block + 24, "param_a");
-    m.param_b = t.value(block + 28, "param_b");
-    m.param_c = t.value(block + 32, "param_c");
-    m.param_d = t.value(block + 36, "param_d");
+    m.reduced_options = t.value(block + 24, "reduced_options");
+    m.resolution_code = t.value(block + 28, "resolution_code");
+    m.memory_code = t.value(block + 32, "memory_code");
+    m.printer_type = t.value(block + 36, "printer_type");
     m.model_flags = t.word(block + 44, "model flags");
     return m;
 }
@@ -96,15 +96,16 @@ std::vector<ModelRecord> read_model_table(const Module& module) {
 }
 
 void fill_model_fields(RecordView record, const ModelRecord& model) {
-    record.set(job::model_class, model.model_class);
-    record.set(job::reduced_options, model.param_a);
-    record.set(job::resolution_code, model.param_b);
-    record.set(job::memory_code, model.param_c);
-    record.set(job::printer_type, model.param_d);
+    record.set(record::model_class, model.model_class);
+    record.set(record::reduced_options, model.reduced_options);
+    record.set(record::resolution_code, model.resolution_code);
+    record.set(record::memory_code, model.memory_code);
+    record.set(record::printer_type, model.printer_type);
 }
 
 void select_model(HostJob& job, const ModelRecord& model) {
-    job.select_model(model.model_class, model.param_a, model.param_b, model.param_c, model.param_d);
+    job.select_model(model.model_class, model.reduced_options, model.resolution_code,
+                     model.memory_code, model.printer_type);
 }
 
 }  // namespace epl2::host

@@ -26,10 +26,10 @@ struct ModelRecord {
     std::string maker;
     std::string model;  // the full model name, maker included
     std::int32_t model_class = 0;
-    std::int32_t param_a = 0;  // becomes reduced_options
-    std::int32_t param_b = 0;  // becomes resolution_code
-    std::int32_t param_c = 0;  // becomes memory_code
-    std::int32_t param_d = 0;  // becomes printer_type
+    std::int32_t reduced_options = 0;
+    std::int32_t resolution_code = 0;
+    std::int32_t memory_code = 0;
+    std::int32_t printer_type = 0;
     std::uint32_t model_flags = 0;
 };
 

@@ -64,8 +64,8 @@ std::int32_t adjbarvar(const Job& job, std::int32_t index, std::uint32_t x_word,
     narrow.set(clamp_narrow_width(index, narrow.get()));
     const RecordView r = job.record();
     // A barcode always takes the grid position back, even when x already lay on the grid.
-    if (r.get(job::resolution_code) != 0) {
-        x.set(snap_to_millimetre_grid(x.get(), r.get(job::dpi_x)).thousandths);
+    if (r.get(record::resolution_code) != 0) {
+        x.set(snap_to_millimetre_grid(x.get(), r.get(record::dpi_x)).thousandths);
     }
 
     // The host may pass one value behind two arguments; what counts is what it finds afterwards.

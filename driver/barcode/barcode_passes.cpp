@@ -13,13 +13,13 @@ std::uint32_t take_variable_mark(BarcodeObjectView object) noexcept {
 
 BarcodeOutput barcode_output(RecordView record, std::uint32_t mark,
                              bool fixed_needs_form_store) noexcept {
-    const std::uint8_t mode = record.get(job::form_mode);
+    const std::uint8_t mode = record.get(record::form_mode);
     // Without a stored form every barcode is drawn, with its data, when the label is drawn.
     if (draws_directly(record)) {
         return mode == form_mode::recall ? BarcodeOutput::data_line : BarcodeOutput::nothing;
     }
     if (mark == 0) {
-        const bool stored = !fixed_needs_form_store || record.get(job::form_store_enabled) != 0;
+        const bool stored = !fixed_needs_form_store || record.get(record::form_store_enabled) != 0;
         return mode == form_mode::build && stored ? BarcodeOutput::data_line
                                                   : BarcodeOutput::nothing;
     }
@@ -31,7 +31,7 @@ BarcodeOutput barcode_output(RecordView record, std::uint32_t mark,
 }
 
 std::span<char> object_data_buffer(RecordView record) noexcept {
-    const auto bytes = record.bytes(job::object_data);
+    const auto bytes = record.bytes(record::object_data);
     return {reinterpret_cast<char*>(bytes.data()), bytes.size()};
 }
 

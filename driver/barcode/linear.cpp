@@ -177,7 +177,7 @@ std::int32_t drawbar(const Job& job, std::uint32_t barcode_object_word) noexcept
         case BarcodeOutput::data_line:
             sent = job.send_line_crlf(data_line_template,
                                       {at.x, at.y, rotation, symbol.printer_code, narrow, wide,
-                                       bar_height, letter, r.string(job::object_data)});
+                                       bar_height, letter, r.string(record::object_data)});
             break;
         case BarcodeOutput::variable_reference:
             sent = job.send_line_crlf(reference_line_template,

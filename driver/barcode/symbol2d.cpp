@@ -114,7 +114,7 @@ std::int32_t draw_symbol2d(const Job& job, BarcodeObjectView object) noexcept {
     switch (barcode_output(r, mark, true)) {
         case BarcodeOutput::data_line:
             job.send_line_crlf(line.line_template, {line.at.x, line.at.y, line.printer_code,
-                                                    r.string(job::object_data)});
+                                                    r.string(record::object_data)});
             break;
         case BarcodeOutput::variable_reference:
             // The number is reserved so that later variables of the form keep their numbers;

@@ -19,11 +19,12 @@ std::int32_t thousandths_to_dots(std::int32_t value, std::int32_t dpi) noexcept 
 
 std::int32_t map_x(RecordView record, std::int32_t x) noexcept {
     const std::int32_t spare =
-        wrap_sub(record.get(job::max_print_width), record.get(job::label_width));
-    const std::int32_t dpi = record.get(job::dpi_x);
-    if (record.get(job::model_class) == model_class_right_aligned &&
-        record.get(job::printer_type) != printer_type_always_centred) {
-        return thousandths_to_dots(wrap_add(wrap_add(x, record.get(job::left_offset)), spare), dpi);
+        wrap_sub(record.get(record::max_print_width), record.get(record::label_width));
+    const std::int32_t dpi = record.get(record::dpi_x);
+    if (record.get(record::model_class) == model_class_right_aligned &&
+        record.get(record::printer_type) != printer_type_always_centred) {
+        return thousandths_to_dots(wrap_add(wrap_add(x, record.get(record::left_offset)), spare),
+                                   dpi);
     }
     // Half the spare width, rounded toward minus infinity (an arithmetic shift), centres the label.
     const std::int32_t half_spare = spare >> 1;
@@ -31,7 +32,8 @@ std::int32_t map_x(RecordView record, std::int32_t x) noexcept {
 }
 
 std::int32_t map_y(RecordView record, std::int32_t y) noexcept {
-    return thousandths_to_dots(wrap_sub(y, record.get(job::top_offset)), record.get(job::dpi_y));
+    return thousandths_to_dots(wrap_sub(y, record.get(record::top_offset)),
+                               record.get(record::dpi_y));
 }
 
 std::int32_t scale_length(std::int32_t length, std::int32_t dpi) noexcept {
@@ -39,11 +41,11 @@ std::int32_t scale_length(std::int32_t length, std::int32_t dpi) noexcept {
 }
 
 std::int32_t scale_x_length(RecordView record, std::int32_t length) noexcept {
-    return scale_length(length, record.get(job::dpi_x));
+    return scale_length(length, record.get(record::dpi_x));
 }
 
 std::int32_t scale_y_length(RecordView record, std::int32_t length) noexcept {
-    return scale_length(length, record.get(job::dpi_y));
+    return scale_length(length, record.get(record::dpi_y));
 }
 
 MillimetreGrid snap_to_millimetre_grid(std::int32_t x, std::int32_t dpi_x) noexcept {
@@ -55,21 +57,22 @@ MillimetreGrid snap_to_millimetre_grid(std::int32_t x, std::int32_t dpi_x) noexc
 }
 
 ClipRect clip_rect(RecordView record) noexcept {
-    return {record.get(job::clip_left), record.get(job::clip_top), record.get(job::clip_right),
-            record.get(job::clip_bottom)};
+    return {record.get(record::clip_left), record.get(record::clip_top),
+            record.get(record::clip_right), record.get(record::clip_bottom)};
 }
 
 void raise_object_bottom(RecordView record, std::int32_t bottom) noexcept {
-    if (bottom > record.get(job::max_object_bottom)) record.set(job::max_object_bottom, bottom);
+    if (bottom > record.get(record::max_object_bottom))
+        record.set(record::max_object_bottom, bottom);
 }
 
 std::int32_t setclip(const Job& job, std::int32_t left, std::int32_t top, std::int32_t right,
                      std::int32_t bottom) noexcept {
     const RecordView r = job.record();
-    r.set(job::clip_left, map_x(r, left));
-    r.set(job::clip_top, map_y(r, top));
-    r.set(job::clip_right, map_x(r, right));
-    r.set(job::clip_bottom, map_y(r, bottom));
+    r.set(record::clip_left, map_x(r, left));
+    r.set(record::clip_top, map_y(r, top));
+    r.set(record::clip_right, map_x(r, right));
+    r.set(record::clip_bottom, map_y(r, bottom));
     return 0;
 }
 

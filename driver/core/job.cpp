@@ -3,7 +3,7 @@
 namespace epl2 {
 
 bool Job::send_line(std::string_view templ, std::initializer_list<FormatArg> args) const noexcept {
-    auto buffer = record_.bytes(job::line_buffer);
+    auto buffer = record_.bytes(record::line_buffer);
     std::span<char> line(reinterpret_cast<char*>(buffer.data()), buffer.size());
     BoundedWriter writer(line);
     format_to(writer, templ, args);

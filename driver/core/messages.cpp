@@ -51,31 +51,31 @@ std::int32_t PrinterMessage(const Job& job, std::int32_t code, std::uint32_t val
     const RecordView r = job.record();
     switch (code) {
         case message_set_host_flags:
-            r.set(job::host_flags, value);
+            r.set(record::host_flags, value);
             return 1;
         case message_get_host_flags: {
             std::byte* out = job.resolve(value);
             if (out == nullptr) return -1;
-            store_le(out, r.get(job::host_flags));
+            store_le(out, r.get(record::host_flags));
             return 1;
         }
         case message_extra_strings:
-            r.set(job::extra_strings_enabled, static_cast<std::int32_t>(value));
+            r.set(record::extra_strings_enabled, static_cast<std::int32_t>(value));
             return 1;
         case message_recall_suffix:
-            store_message_string(job, job::recall_suffix, value);
+            store_message_string(job, record::recall_suffix, value);
             return 1;
         case message_job_trailer:
-            store_message_string(job, job::job_trailer, value);
+            store_message_string(job, record::job_trailer, value);
             return 1;
         case message_print_prefix:
-            store_message_string(job, job::print_prefix, value);
+            store_message_string(job, record::print_prefix, value);
             return 1;
         case message_print_suffix:
-            store_message_string(job, job::print_suffix, value);
+            store_message_string(job, record::print_suffix, value);
             return 1;
         case message_spare_string:
-            store_message_string(job, job::spare_string, value);
+            store_message_string(job, record::spare_string, value);
             return 1;
         default:
             return 0;

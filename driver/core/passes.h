@@ -21,7 +21,7 @@ inline constexpr std::uint8_t graphics = 7;  // images are stored in printer mem
 inline constexpr std::int32_t direct_printer_type = 8;
 
 inline bool draws_directly(RecordView record) noexcept {
-    return record.get(job::printer_type) == direct_printer_type;
+    return record.get(record::printer_type) == direct_printer_type;
 }
 
 }  // namespace epl2

@@ -13,7 +13,7 @@ namespace epl2 {
 inline constexpr std::size_t record_size = 9376;
 using RecordView = LayoutView<record_size>;
 
-namespace job {
+namespace record {
 // clang-format off
 // Host header: model fields filled by the host from the chosen model, capability words filled by
 // prtsetup and read by the host.
@@ -141,7 +141,7 @@ inline constexpr ByteArray<9344, 10>        recall_suffix{};
 inline constexpr ByteArray<9354, 10>        job_trailer{};
 inline constexpr ByteArray<9364, 10>        spare_string{};
 // clang-format on
-}  // namespace job
+}  // namespace record
 
 // One entry of font_table (48 bytes). Sizes are thousandths of an inch at multiplier 1.
 namespace font_entry {

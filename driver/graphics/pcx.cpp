@@ -26,11 +26,11 @@ enum class PcxPath : std::uint8_t {
 };
 
 PcxPath path_of(RecordView r) noexcept {
-    const std::uint8_t mode = r.get(job::form_mode);
+    const std::uint8_t mode = r.get(record::form_mode);
     if (draws_directly(r)) return mode == form_mode::recall ? PcxPath::direct : PcxPath::none;
     if (mode == form_mode::graphics) {
-        return r.get(job::printer_type) == decoded_store_printer_type ? PcxPath::store_decoded
-                                                                      : PcxPath::store_verbatim;
+        return r.get(record::printer_type) == decoded_store_printer_type ? PcxPath::store_decoded
+                                                                         : PcxPath::store_verbatim;
     }
     return mode == form_mode::build ? PcxPath::recall : PcxPath::none;
 }
@@ -79,11 +79,11 @@ void send_verbatim(const Job& job, std::span<const std::uint8_t> bytes) noexcept
 }
 
 void store_geometry(RecordView r, const PcxGeometry& g) noexcept {
-    r.set(job::pcx_width, g.width);
-    r.set(job::pcx_height, g.height);
-    r.set(job::pcx_row_bytes, g.row_bytes);
-    r.set(job::pcx_edge_mask, g.edge_mask);
-    r.set(job::pcx_bytes_per_line, g.bytes_per_line);
+    r.set(record::pcx_width, g.width);
+    r.set(record::pcx_height, g.height);
+    r.set(record::pcx_row_bytes, g.row_bytes);
+    r.set(record::pcx_edge_mask, g.edge_mask);
+    r.set(record::pcx_bytes_per_line, g.bytes_per_line);
 }
 
 // Opens a stored graphic: the printer takes the next `size` bytes as its file.

@@ -23,7 +23,7 @@ constexpr std::uint32_t host_flag_corner_mapping = 1u;
 // Building the form may need to open it first, so the first line of a job can start the form.
 bool line_art_pass(const Job& job) noexcept {
     const RecordView r = job.record();
-    const std::uint8_t mode = r.get(job::form_mode);
+    const std::uint8_t mode = r.get(record::form_mode);
     if (draws_directly(r)) return mode == form_mode::recall;
     if (mode != form_mode::build) return false;
     form_preamble(job);
@@ -113,7 +113,7 @@ std::int32_t draw_filled_rectangle(const Job& job, std::int32_t x1, std::int32_t
     if (y1 > y2) std::swap(y1, y2);
     const RecordView r = job.record();
     DotBar bar{};
-    const bool corner_mapping = (r.get(job::host_flags) & host_flag_corner_mapping) != 0;
+    const bool corner_mapping = (r.get(record::host_flags) & host_flag_corner_mapping) != 0;
     if (!(corner_mapping ? bar_from_corners(r, x1, y1, x2, y2, bar)
                          : bar_from_origin_and_size(r, x1, y1, x2, y2, bar))) {
         return 0;

@@ -115,29 +115,30 @@ void register_fonts(const Job& job, std::int32_t printer_type) noexcept {
         const ResidentFont& font = resident_fonts[i];
         const char* name = font.display_name;
         if (i == 1 && printer_type == 8) name = type_8_second_font_name;
-        r.set(job::font_name_list, names++, word_entry::word, job.word_of(name));
+        r.set(record::font_name_list, names++, word_entry::word, job.word_of(name));
 
         std::int32_t cell_width = font.cell_width;
         if (printer_type == 6 && i < type_6_cell_widths.size()) cell_width = type_6_cell_widths[i];
         const std::int32_t value_32 = (i == 4 && printer_type == 8) ? 93 : 95;
-        update_bits(r, job::font_table, i, font_entry::font_flags, bit(6) | bits(8, 13),
+        update_bits(r, record::font_table, i, font_entry::font_flags, bit(6) | bits(8, 13),
                     bit(5) | bit(7));
-        r.set(job::font_table, i, font_entry::printer_font, job.word_of(font.selector));
-        r.set(job::font_table, i, font_entry::max_h_mult, max_h_mult);
-        r.set(job::font_table, i, font_entry::max_v_mult, max_v_mult);
-        r.set(job::font_table, i, font_entry::cell_height, font.cell_height);
-        r.set(job::font_table, i, font_entry::cell_width, cell_width);
-        r.set(job::font_table, i, font_entry::max_height, max_multiplier * font.cell_height);
-        r.set(job::font_table, i, font_entry::max_width, max_multiplier * cell_width);
-        r.set(job::font_table, i, font_entry::value_28, 4);
-        r.set(job::font_table, i, font_entry::value_32, value_32);
-        r.set(job::font_table, i, font_entry::font_text, job.word_of(no_text));
+        r.set(record::font_table, i, font_entry::printer_font, job.word_of(font.selector));
+        r.set(record::font_table, i, font_entry::max_h_mult, max_h_mult);
+        r.set(record::font_table, i, font_entry::max_v_mult, max_v_mult);
+        r.set(record::font_table, i, font_entry::cell_height, font.cell_height);
+        r.set(record::font_table, i, font_entry::cell_width, cell_width);
+        r.set(record::font_table, i, font_entry::max_height, max_multiplier * font.cell_height);
+        r.set(record::font_table, i, font_entry::max_width, max_multiplier * cell_width);
+        r.set(record::font_table, i, font_entry::value_28, 4);
+        r.set(record::font_table, i, font_entry::value_32, value_32);
+        r.set(record::font_table, i, font_entry::font_text, job.word_of(no_text));
     }
     if (printer_type == 3) {
-        r.set(job::font_name_list, names++, word_entry::word, job.word_of(type_3_extra_font_name));
+        r.set(record::font_name_list, names++, word_entry::word,
+              job.word_of(type_3_extra_font_name));
     }
-    r.set(job::font_name_list, names, word_entry::word, job.word_of(no_text));
-    r.set(job::font_count, static_cast<std::uint8_t>(resident_fonts.size()));
+    r.set(record::font_name_list, names, word_entry::word, job.word_of(no_text));
+    r.set(record::font_count, static_cast<std::uint8_t>(resident_fonts.size()));
 }
 
 void register_linear_symbologies(const Job& job, std::int32_t printer_type,
@@ -148,57 +149,57 @@ void register_linear_symbologies(const Job& job, std::int32_t printer_type,
         if (s.symbology == symbology_10 && leaves_out_symbology_10(printer_type)) continue;
         const std::uint8_t value_9 =
             s.value_9_by_resolution ? (resolution_code == 1 ? 0 : 1) : s.value_9;
-        r.set(job::barcode_table, n, barcode_entry::symbology, s.symbology);
-        update_bits(r, job::barcode_table, n, barcode_entry::barcode_flags, s.flags_set,
+        r.set(record::barcode_table, n, barcode_entry::symbology, s.symbology);
+        update_bits(r, record::barcode_table, n, barcode_entry::barcode_flags, s.flags_set,
                     s.flags_clear);
-        r.set(job::barcode_table, n, barcode_entry::value_8, s.value_8);
-        r.set(job::barcode_table, n, barcode_entry::value_9, value_9);
-        r.set(job::barcode_table, n, barcode_entry::value_12, s.value_12);
-        if (s.symbology == code_128) r.set(job::barcode_table, n, barcode_entry::value_16, 1);
-        r.set(job::barcode_table, n, barcode_entry::value_20, s.value_20);
-        r.set(job::barcode_table, n, barcode_entry::value_24, 0);
-        r.set(job::barcode_table, n, barcode_entry::name_text, job.word_of(no_text));
+        r.set(record::barcode_table, n, barcode_entry::value_8, s.value_8);
+        r.set(record::barcode_table, n, barcode_entry::value_9, value_9);
+        r.set(record::barcode_table, n, barcode_entry::value_12, s.value_12);
+        if (s.symbology == code_128) r.set(record::barcode_table, n, barcode_entry::value_16, 1);
+        r.set(record::barcode_table, n, barcode_entry::value_20, s.value_20);
+        r.set(record::barcode_table, n, barcode_entry::value_24, 0);
+        r.set(record::barcode_table, n, barcode_entry::name_text, job.word_of(no_text));
         ++n;
     }
-    r.set(job::barcode_count, static_cast<std::uint8_t>(n));
+    r.set(record::barcode_count, static_cast<std::uint8_t>(n));
 }
 
 void register_maxicode(const Job& job) noexcept {
     const RecordView r = job.record();
-    r.set(job::symbol2d_table, 0, symbol2d_entry::symbology, maxicode);
-    update_bits(r, job::symbol2d_table, 0, symbol2d_entry::symbol2d_flags, bit(0), bits(1, 3));
-    r.set(job::symbol2d_table, 0, symbol2d_entry::as_graphic, 0);
-    r.set(job::symbol2d_table, 0, symbol2d_entry::value_32, std::uint8_t{'c'});
-    r.set(job::symbol2d_table, 0, symbol2d_entry::value_36, 3);
-    r.set(job::symbol2d_table, 0, symbol2d_entry::value_40, 5000);
-    r.set(job::symbol2d_table, 0, symbol2d_entry::value_44, 5000);
-    r.set(job::symbol2d_table, 0, symbol2d_entry::value_48, 0);
-    r.set(job::symbol2d_table, 0, symbol2d_entry::name_text, job.word_of(no_text));
-    r.set(job::symbol2d_count, std::uint8_t{1});
+    r.set(record::symbol2d_table, 0, symbol2d_entry::symbology, maxicode);
+    update_bits(r, record::symbol2d_table, 0, symbol2d_entry::symbol2d_flags, bit(0), bits(1, 3));
+    r.set(record::symbol2d_table, 0, symbol2d_entry::as_graphic, 0);
+    r.set(record::symbol2d_table, 0, symbol2d_entry::value_32, std::uint8_t{'c'});
+    r.set(record::symbol2d_table, 0, symbol2d_entry::value_36, 3);
+    r.set(record::symbol2d_table, 0, symbol2d_entry::value_40, 5000);
+    r.set(record::symbol2d_table, 0, symbol2d_entry::value_44, 5000);
+    r.set(record::symbol2d_table, 0, symbol2d_entry::value_48, 0);
+    r.set(record::symbol2d_table, 0, symbol2d_entry::name_text, job.word_of(no_text));
+    r.set(record::symbol2d_count, std::uint8_t{1});
 }
 
 void write_fixed_capabilities(const Job& job, std::int32_t printer_type) noexcept {
     const RecordView r = job.record();
     const bool type_8 = printer_type == 8;
-    update_bits(r, job::cap_flags_52, bit(0) | bit(1) | bit(3) | bit(5), bit(2) | bit(6));
-    update_bits(r, job::cap_flags_60, bit(0), 0);
-    update_bits(r, job::cap_flags_68, bit(0), 0);
-    update_bits(r, job::cap_flags_76, bit(0), 0);
-    update_bits(r, job::cap_flags_84, bit(0) | bit(1) | bit(11), bit(2) | bit(10));
-    r.set(job::cap_88, std::uint8_t{30});
-    update_bits(r, job::cap_flags_3260, bits(0, 2), 0);
-    r.set(job::cap_3264, 9600);
-    update_bits(r, job::cap_flags_3268, bit(0) | bits(8, 11), bits(1, 3));
-    r.set(job::cap_3280, std::uint8_t{0});
-    r.set(job::cap_3281, std::uint8_t{15});
-    update_bits(r, job::cap_flags_3284, bits(2, 4) | bit(6) | bit(7), bit(1));
-    update_bits(r, job::cap_flags_3416, bit(3) | bits(5, 10), bits(11, 12));
-    r.set(job::cap_3420, 9999);
-    update_bits(r, job::cap_flags_3436, bit(0), bit(1));
-    r.set(job::cap_3440, std::uint8_t{1});
-    for (std::byte& b : r.bytes(job::cap_3444))
+    update_bits(r, record::cap_flags_52, bit(0) | bit(1) | bit(3) | bit(5), bit(2) | bit(6));
+    update_bits(r, record::cap_flags_60, bit(0), 0);
+    update_bits(r, record::cap_flags_68, bit(0), 0);
+    update_bits(r, record::cap_flags_76, bit(0), 0);
+    update_bits(r, record::cap_flags_84, bit(0) | bit(1) | bit(11), bit(2) | bit(10));
+    r.set(record::cap_88, std::uint8_t{30});
+    update_bits(r, record::cap_flags_3260, bits(0, 2), 0);
+    r.set(record::cap_3264, 9600);
+    update_bits(r, record::cap_flags_3268, bit(0) | bits(8, 11), bits(1, 3));
+    r.set(record::cap_3280, std::uint8_t{0});
+    r.set(record::cap_3281, std::uint8_t{15});
+    update_bits(r, record::cap_flags_3284, bits(2, 4) | bit(6) | bit(7), bit(1));
+    update_bits(r, record::cap_flags_3416, bit(3) | bits(5, 10), bits(11, 12));
+    r.set(record::cap_3420, 9999);
+    update_bits(r, record::cap_flags_3436, bit(0), bit(1));
+    r.set(record::cap_3440, std::uint8_t{1});
+    for (std::byte& b : r.bytes(record::cap_3444))
         b = std::byte{type_8 ? std::uint8_t{3} : std::uint8_t{7}};
-    r.set(job::cap_3447, type_8 ? std::uint8_t{0} : std::uint8_t{15});
+    r.set(record::cap_3447, type_8 ? std::uint8_t{0} : std::uint8_t{15});
 }
 
 // Printable width and label length limits, in thousandths of an inch.
@@ -249,30 +250,30 @@ SizeLimits size_limits(std::int32_t model_class, std::int32_t printer_type) noex
 void write_label_limits(const RecordView r, std::int32_t model_class,
                         std::int32_t printer_type) noexcept {
     const SizeLimits limits = size_limits(model_class, printer_type);
-    r.set(job::max_print_width, limits.max_print_width);
-    r.set(job::max_label_length, limits.max_label_length);
-    r.set(job::default_label_width, limits.max_print_width);
-    r.set(job::default_label_height, limits.default_label_height);
-    r.set(job::label_width, limits.max_print_width);
-    r.set(job::label_height, limits.default_label_height);
-    r.set(job::cap_3304, limits.max_print_width);
-    r.set(job::cap_3308, limits.default_label_height);
+    r.set(record::max_print_width, limits.max_print_width);
+    r.set(record::max_label_length, limits.max_label_length);
+    r.set(record::default_label_width, limits.max_print_width);
+    r.set(record::default_label_height, limits.default_label_height);
+    r.set(record::label_width, limits.max_print_width);
+    r.set(record::label_height, limits.default_label_height);
+    r.set(record::cap_3304, limits.max_print_width);
+    r.set(record::cap_3308, limits.default_label_height);
 }
 
 // Right-aligned (class 2) printers start printing 50/1000 inch in from the top and the side.
 void write_offsets(const RecordView r, std::int32_t model_class) noexcept {
     const std::int32_t offset = model_class == 2 ? 50 : 0;
-    r.set(job::cap_3312, 1);
-    r.set(job::cap_3316, 1);
-    r.set(job::cap_3320, 0);
-    r.set(job::cap_3324, 0);
-    r.set(job::cap_3328, 0);
-    r.set(job::cap_3332, 0);
-    r.set(job::cap_3340, 0);
-    r.set(job::cap_3348, 0);
-    r.set(job::top_offset, offset);
-    r.set(job::left_offset, offset);
-    r.set(job::max_object_bottom, offset);
+    r.set(record::cap_3312, 1);
+    r.set(record::cap_3316, 1);
+    r.set(record::cap_3320, 0);
+    r.set(record::cap_3324, 0);
+    r.set(record::cap_3328, 0);
+    r.set(record::cap_3332, 0);
+    r.set(record::cap_3340, 0);
+    r.set(record::cap_3348, 0);
+    r.set(record::top_offset, offset);
+    r.set(record::left_offset, offset);
+    r.set(record::max_object_bottom, offset);
 }
 
 // Only a resolution code of 0 means the 300 dpi head.
@@ -280,49 +281,49 @@ void write_resolution(const RecordView r, std::int32_t resolution_code) noexcept
     const std::int32_t dpi = resolution_code == 0 ? 300 : 203;
     // Ten dots in thousandths of an inch, truncated.
     const std::int32_t ten_dots = 10000 / dpi;
-    r.set(job::dpi_x, dpi);
-    r.set(job::dpi_y, dpi);
-    r.set(job::cap_dpi_3392, dpi);
-    r.set(job::cap_dpi_3396, dpi);
-    r.set(job::cap_3376, ten_dots);
-    r.set(job::cap_3380, ten_dots);
+    r.set(record::dpi_x, dpi);
+    r.set(record::dpi_y, dpi);
+    r.set(record::cap_dpi_3392, dpi);
+    r.set(record::cap_dpi_3396, dpi);
+    r.set(record::cap_3376, ten_dots);
+    r.set(record::cap_3380, ten_dots);
 }
 
 void seed_driver_state(const RecordView r) noexcept {
-    r.set(job::cap_8524, std::uint8_t{'T'});
-    r.set(job::form_store_enabled, 1);
-    r.set(job::memory_command_off, 0);
-    r.set(job::extra_strings_enabled, 0);
-    r.chars(job::print_prefix)[0] = '\0';
-    r.chars(job::print_suffix)[0] = '\0';
-    r.chars(job::recall_suffix)[0] = '\0';
-    r.chars(job::job_trailer)[0] = '\0';
-    r.chars(job::spare_string)[0] = '\0';
+    r.set(record::cap_8524, std::uint8_t{'T'});
+    r.set(record::form_store_enabled, 1);
+    r.set(record::memory_command_off, 0);
+    r.set(record::extra_strings_enabled, 0);
+    r.chars(record::print_prefix)[0] = '\0';
+    r.chars(record::print_suffix)[0] = '\0';
+    r.chars(record::recall_suffix)[0] = '\0';
+    r.chars(record::job_trailer)[0] = '\0';
+    r.chars(record::spare_string)[0] = '\0';
 }
 
 }  // namespace
 
 std::int32_t prtsetup(const Job& job) noexcept {
     const RecordView r = job.record();
-    const std::int32_t model_class = r.get(job::model_class);
-    const std::int32_t printer_type = r.get(job::printer_type);
-    const std::int32_t resolution_code = r.get(job::resolution_code);
-    r.set(job::job_model_class, model_class);
+    const std::int32_t model_class = r.get(record::model_class);
+    const std::int32_t printer_type = r.get(record::printer_type);
+    const std::int32_t resolution_code = r.get(record::resolution_code);
+    r.set(record::job_model_class, model_class);
 
-    r.set(job::maker_name, job.word_of("Zadivi"));
-    r.set(job::cap_12, 41);
-    r.set(job::cap_16, 5);
-    r.set(job::cap_48, std::uint8_t{3});
-    r.set(job::cap_text_104, job.word_of(no_text));
-    r.set(job::cap_168, std::uint8_t{0});
-    r.set(job::cap_3976, 6);
+    r.set(record::maker_name, job.word_of("Zadivi"));
+    r.set(record::cap_12, 41);
+    r.set(record::cap_16, 5);
+    r.set(record::cap_48, std::uint8_t{3});
+    r.set(record::cap_text_104, job.word_of(no_text));
+    r.set(record::cap_168, std::uint8_t{0});
+    r.set(record::cap_3976, 6);
 
     register_fonts(job, printer_type);
     register_linear_symbologies(job, printer_type, resolution_code);
     register_maxicode(job);
     write_fixed_capabilities(job, printer_type);
     // Set, not added to: selecting a model again on the same record must publish the same count.
-    r.set(job::setup_option_count, static_cast<std::uint8_t>(option_ids(printer_type).size()));
+    r.set(record::setup_option_count, static_cast<std::uint8_t>(option_ids(printer_type).size()));
     write_label_limits(r, model_class, printer_type);
     write_offsets(r, model_class);
     write_resolution(r, resolution_code);

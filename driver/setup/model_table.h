@@ -19,11 +19,12 @@ namespace epl2 {
 struct ModelRecord {
     std::string_view maker;
     std::string_view model;  // the full name, maker included
+    // The host copies these four, with model_class, into the record's fields of the same names.
     std::int32_t model_class;
-    std::int32_t param_a;  // reduced_options
-    std::int32_t param_b;  // resolution_code
-    std::int32_t param_c;  // memory_code
-    std::int32_t param_d;  // printer_type
+    std::int32_t reduced_options;
+    std::int32_t resolution_code;
+    std::int32_t memory_code;
+    std::int32_t printer_type;
     std::uint32_t model_flags;
 };
 
@@ -90,7 +91,7 @@ inline constexpr std::string_view description = "New Driver";
 inline constexpr std::uint32_t table_tag = 0xE801;
 inline constexpr std::uint32_t record_tag = 0xE822;
 // Every record names the 203 dpi of the family's standard head; the driver's resolution follows
-// param_b alone.
+// resolution_code alone.
 inline constexpr std::int32_t record_dpi = 203;
 // Eight reserved bytes at the end of each numeric block, kept exactly as the table was built.
 inline constexpr std::array<std::uint8_t, 8> reserved{0x00, 0xF0, 0xFD, 0x7F,
@@ -161,10 +162,10 @@ consteval std::array<std::uint8_t, size> build() {
         w.word(model_at);
         w.word(k);
         w.word(m.model_class);
-        w.word(m.param_a);
-        w.word(m.param_b);
-        w.word(m.param_c);
-        w.word(m.param_d);
+        w.word(m.reduced_options);
+        w.word(m.resolution_code);
+        w.word(m.memory_code);
+        w.word(m.printer_type);
         w.word(extra_at);
         w.word(m.model_flags);
         w.word(record_dpi);

@@ -90,8 +90,8 @@ struct Model {
 };
 
 Model model_of(RecordView r) noexcept {
-    return {r.get(job::printer_type), r.get(job::job_model_class), r.get(job::model_class),
-            r.get(job::reduced_options), r.get(job::memory_code)};
+    return {r.get(record::printer_type), r.get(record::job_model_class), r.get(record::model_class),
+            r.get(record::reduced_options), r.get(record::memory_code)};
 }
 
 OptionOffer integer(std::int32_t id, std::int32_t min, std::int32_t max, std::int32_t default_value,
@@ -183,7 +183,7 @@ OptionOffer memory_partition(std::int32_t id, const Model& m) noexcept {
 
 bool option_exists(RecordView r, std::int32_t id) noexcept {
     if (id < 0 || id > option::media_feed_adjust || id == 15) return false;
-    const std::int32_t type = r.get(job::printer_type);
+    const std::int32_t type = r.get(record::printer_type);
     if (id == option::label_present_sensor) return is_one_of(type, 1, 8, 10);
     if (id == option::label_cutter) return type == 9;
     return true;

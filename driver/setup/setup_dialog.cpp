@@ -64,7 +64,7 @@ void give_end_answer(const Job& job, std::int32_t index, std::uint32_t prompt, s
 std::int32_t getsetup(const Job& job, std::int32_t index, std::uint32_t prompt, std::uint32_t kind,
                       std::uint32_t choices, std::uint32_t value, std::uint32_t width) noexcept {
     const RecordView r = job.record();
-    const std::int32_t id = option_at(r.get(job::printer_type), index);
+    const std::int32_t id = option_at(r.get(record::printer_type), index);
     if (id == option::width_query) {
         put_int(job, width, 1);
         return 0;
@@ -95,7 +95,7 @@ namespace {
 // The value storage falls back to its own defaults in three places: a safe middle darkness on
 // the printers whose dialog suggests 7, memory reconfiguration on, and one more dot of feed.
 std::int32_t storage_default(RecordView r, std::int32_t id, const OptionOffer& offer) noexcept {
-    const std::int32_t type = r.get(job::printer_type);
+    const std::int32_t type = r.get(record::printer_type);
     switch (id) {
         case option::darkness:
             return (type == 6 || type == 7 || type == 8 || type == 13) ? 5 : offer.default_value;
@@ -119,48 +119,48 @@ std::int32_t storage_default(RecordView r, std::int32_t id, const OptionOffer& o
 // KB per inch after 18 KB of fixed use.
 void store_memory_size(RecordView r, std::int32_t choice) noexcept {
     const std::int32_t kb = 128 * (choice + 1) - 4;
-    r.set(job::memory_size_kb, kb);
-    r.set(job::max_label_length, (kb - 18) * 1000 / 22);
+    r.set(record::memory_size_kb, kb);
+    r.set(record::max_label_length, (kb - 18) * 1000 / 22);
 }
 
 void store_ucc_ean_128_as_graphic(RecordView r, bool yes) noexcept {
-    const std::size_t count = r.get(job::barcode_count);
-    for (std::size_t i = 0; i < count && i < job::barcode_table.capacity; ++i) {
-        if (r.get(job::barcode_table, i, barcode_entry::symbology) != code_128) continue;
-        const std::uint32_t flags = r.get(job::barcode_table, i, barcode_entry::barcode_flags);
-        r.set(job::barcode_table, i, barcode_entry::barcode_flags,
+    const std::size_t count = r.get(record::barcode_count);
+    for (std::size_t i = 0; i < count && i < record::barcode_table.capacity; ++i) {
+        if (r.get(record::barcode_table, i, barcode_entry::symbology) != code_128) continue;
+        const std::uint32_t flags = r.get(record::barcode_table, i, barcode_entry::barcode_flags);
+        r.set(record::barcode_table, i, barcode_entry::barcode_flags,
               yes ? (flags | as_graphic_bits) : (flags & ~as_graphic_bits));
         return;
     }
 }
 
 void store_maxicode_as_graphic(RecordView r, bool yes) noexcept {
-    const std::size_t count = r.get(job::symbol2d_count);
-    for (std::size_t i = 0; i < count && i < job::symbol2d_table.capacity; ++i) {
-        if (r.get(job::symbol2d_table, i, symbol2d_entry::symbology) != maxicode) continue;
-        r.set(job::symbol2d_table, i, symbol2d_entry::as_graphic, yes ? maxicode_as_graphic : 0);
+    const std::size_t count = r.get(record::symbol2d_count);
+    for (std::size_t i = 0; i < count && i < record::symbol2d_table.capacity; ++i) {
+        if (r.get(record::symbol2d_table, i, symbol2d_entry::symbology) != maxicode) continue;
+        r.set(record::symbol2d_table, i, symbol2d_entry::as_graphic, yes ? maxicode_as_graphic : 0);
         return;
     }
 }
 
 void cap_default_label_height(RecordView r) noexcept {
-    const std::int32_t longest = r.get(job::max_label_length);
-    if (r.get(job::default_label_height) > longest) r.set(job::default_label_height, longest);
+    const std::int32_t longest = r.get(record::max_label_length);
+    if (r.get(record::default_label_height) > longest) r.set(record::default_label_height, longest);
 }
 
 void store_option(RecordView r, std::int32_t id, const OptionOffer& offer,
                   std::int32_t v) noexcept {
     switch (id) {
         case option::darkness:
-            r.set(job::darkness, v);
+            r.set(record::darkness, v);
             break;
         case option::print_speed:
             if (static_cast<std::size_t>(v) < offer.codes.size()) {
-                r.set(job::speed_setting, offer.codes[static_cast<std::size_t>(v)]);
+                r.set(record::speed_setting, offer.codes[static_cast<std::size_t>(v)]);
             }
             break;
         case option::default_label_height:
-            r.set(job::default_label_height, v);
+            r.set(record::default_label_height, v);
             cap_default_label_height(r);
             break;
         case option::memory_available:
@@ -168,57 +168,57 @@ void store_option(RecordView r, std::int32_t id, const OptionOffer& offer,
             cap_default_label_height(r);
             break;
         case option::reconfigure_memory:
-            r.set(job::memory_reconfigure, v);
-            r.set(job::form_store_enabled, 1);
+            r.set(record::memory_reconfigure, v);
+            r.set(record::form_store_enabled, 1);
             break;
         case option::memory_management:
-            r.set(job::memory_auto, v);
+            r.set(record::memory_auto, v);
             break;
         case option::image_buffer_size:
-            r.set(job::image_buffer_size, v);
+            r.set(record::image_buffer_size, v);
             break;
         case option::form_memory_size:
-            r.set(job::form_memory_size, v);
+            r.set(record::form_memory_size, v);
             break;
         case option::graphics_memory_size:
-            r.set(job::graphics_memory_size, v);
+            r.set(record::graphics_memory_size, v);
             break;
         case option::sensor_type:
-            r.set(job::sensor_type, v);
+            r.set(record::sensor_type, v);
             break;
         case option::gap_size:
-            r.set(job::gap_size, v);
+            r.set(record::gap_size, v);
             break;
         case option::extra_gap_offset:
-            r.set(job::extra_gap_offset, v);
+            r.set(record::extra_gap_offset, v);
             break;
         case option::print_direction:
-            r.set(job::print_direction, v);
+            r.set(record::print_direction, v);
             break;
         case option::label_present_sensor:
-            r.set(job::label_present_sensor, v);
+            r.set(record::label_present_sensor, v);
             break;
         case option::maxicode_as_graphic:
             store_maxicode_as_graphic(r, v == 1);
             break;
         case option::print_method:
-            r.set(job::print_method, v);
+            r.set(record::print_method, v);
             break;
         case option::ucc_ean_128_as_graphic:
             store_ucc_ean_128_as_graphic(r, v == 1);
             break;
         case option::label_cutter:
-            r.set(job::label_cutter, v);
+            r.set(record::label_cutter, v);
             break;
         case option::black_line_direction:
-            r.set(job::black_line_direction, v);
+            r.set(record::black_line_direction, v);
             break;
         // The printer numbers the backup modes from 1: 1 enabled (JF), 2 disabled (JB).
         case option::top_of_form_backup:
-            r.set(job::top_of_form_backup, v + 1);
+            r.set(record::top_of_form_backup, v + 1);
             break;
         case option::media_feed_adjust:
-            r.set(job::media_feed_adjust, v);
+            r.set(record::media_feed_adjust, v);
             break;
         default:
             break;
@@ -230,7 +230,7 @@ void store_option(RecordView r, std::int32_t id, const OptionOffer& offer,
 std::int32_t savevar(const Job& job, std::int32_t index, std::int32_t value) noexcept {
     const RecordView r = job.record();
     if (index < 0) return 0;
-    const std::int32_t id = option_at(r.get(job::printer_type), index);
+    const std::int32_t id = option_at(r.get(record::printer_type), index);
     if (!option_exists(r, id)) return 0;
     const OptionOffer offer = describe_option(r, id);
     const std::int32_t v = offer.accepts(value) ? value : storage_default(r, id, offer);

@@ -24,15 +24,15 @@ constexpr std::int32_t reverse_shade_limit = 50;
 
 bool is_registered_font(RecordView r, std::int32_t font) noexcept {
     return font >= 0 && font < registered_font_count &&
-           r.get(job::font_table, static_cast<std::size_t>(font), font_entry::printer_font) != 0;
+           r.get(record::font_table, static_cast<std::size_t>(font), font_entry::printer_font) != 0;
 }
 
 FontCell font_cell(RecordView r, std::int32_t font) noexcept {
     const auto k = static_cast<std::size_t>(font);
-    return {r.get(job::font_table, k, font_entry::cell_height),
-            r.get(job::font_table, k, font_entry::cell_width),
-            r.get(job::font_table, k, font_entry::max_h_mult),
-            r.get(job::font_table, k, font_entry::max_v_mult)};
+    return {r.get(record::font_table, k, font_entry::cell_height),
+            r.get(record::font_table, k, font_entry::cell_width),
+            r.get(record::font_table, k, font_entry::max_h_mult),
+            r.get(record::font_table, k, font_entry::max_v_mult)};
 }
 
 // What one text object becomes in the current pass.
@@ -41,7 +41,7 @@ enum class TextLine { none, fixed, variable_reference };
 // Fixed text belongs to the stored form; variable text is a reference in the form and is drawn
 // with its data when the form is recalled. A printer without forms draws everything at recall.
 TextLine text_line_for_pass(RecordView r, std::uint32_t mark) noexcept {
-    const std::uint8_t mode = r.get(job::form_mode);
+    const std::uint8_t mode = r.get(record::form_mode);
     const bool variable = mark != 0;
     if (draws_directly(r)) return mode == form_mode::recall ? TextLine::fixed : TextLine::none;
     if (mode == form_mode::recall) return variable ? TextLine::fixed : TextLine::none;
@@ -53,16 +53,16 @@ TextLine text_line_for_pass(RecordView r, std::uint32_t mark) noexcept {
 // form-building pass the whole run.
 void raise_text_bottom(RecordView r, TextPosition start, std::int32_t rotation,
                        std::int32_t advance, std::size_t length) noexcept {
-    if (start.y <= r.get(job::max_object_bottom)) return;
+    if (start.y <= r.get(record::max_object_bottom)) return;
     std::int32_t bottom = start.y;
-    if (r.get(job::form_mode) == form_mode::build && rotation == 3) {
+    if (r.get(record::form_mode) == form_mode::build && rotation == 3) {
         bottom = wrap_add(bottom, wrap_mul(advance, static_cast<std::int32_t>(length)));
     }
-    r.set(job::max_object_bottom, bottom);
+    r.set(record::max_object_bottom, bottom);
 }
 
 std::span<char> object_data_of(RecordView r) noexcept {
-    const auto bytes = r.bytes(job::object_data);
+    const auto bytes = r.bytes(record::object_data);
     return {reinterpret_cast<char*>(bytes.data()), bytes.size()};
 }
 
@@ -73,29 +73,29 @@ std::int32_t drawtext(const Job& job, std::int32_t x, std::int32_t y, std::uint3
                       std::int32_t font, std::int32_t shade, std::uint32_t variable_mark) noexcept {
     const std::uint32_t mark = normalise_variable_mark(variable_mark);
     const RecordView r = job.record();
-    const std::uint8_t mode = r.get(job::form_mode);
+    const std::uint8_t mode = r.get(record::form_mode);
     if (mode != form_mode::build && mode != form_mode::recall) return 0;
     if (!is_registered_font(r, font)) return 0;
 
     const FontCell cell = font_cell(r, font);
     const TextMultipliers mult = text_multipliers(height, width, cell);
     const std::int32_t advance = character_advance(
-        mult.h, r.get(job::font_table, static_cast<std::size_t>(font), font_entry::cell_width),
-        r.get(job::dpi_x));
+        mult.h, r.get(record::font_table, static_cast<std::size_t>(font), font_entry::cell_width),
+        r.get(record::dpi_x));
     TextPosition start{map_x(r, x), map_y(r, y)};
 
-    std::array<char, job::object_data.width> escaped_buffer{};
+    std::array<char, record::object_data.width> escaped_buffer{};
     const std::size_t escaped_length = escape_text(escaped_buffer, job.resolve_string(text));
     const std::string_view escaped(escaped_buffer.data(), escaped_length);
     const std::span<char> data = object_data_of(r);
-    if (r.get(job::extra_strings_enabled) != 0) {
+    if (r.get(record::extra_strings_enabled) != 0) {
         keep_whole_text(escaped, data);
     } else if (!clip_text(start, advance, rotation, escaped, data, clip_rect(r))) {
         return 0;
     }
     const std::size_t length = std::strlen(data.data());
 
-    const std::int32_t offset = baseline_offset(font, mult.v, r.get(job::resolution_code) == 0);
+    const std::int32_t offset = baseline_offset(font, mult.v, r.get(record::resolution_code) == 0);
     raise_text_bottom(r, start, rotation, advance, length);
     const TextPosition corner = reference_corner(start, rotation, offset);
     // For text turned a quarter the printer takes the two multipliers the other way round. Each
@@ -108,7 +108,7 @@ std::int32_t drawtext(const Job& job, std::int32_t x, std::int32_t y, std::uint3
     const char reverse = shade < reverse_shade_limit ? 'R' : 'N';
     const std::int32_t p3 = epl2_rotation(rotation);
     const char* printer_font = job.resolve_string(
-        r.get(job::font_table, static_cast<std::size_t>(font), font_entry::printer_font));
+        r.get(record::font_table, static_cast<std::size_t>(font), font_entry::printer_font));
 
     switch (text_line_for_pass(r, mark)) {
         case TextLine::fixed:
@@ -120,14 +120,14 @@ std::int32_t drawtext(const Job& job, std::int32_t x, std::int32_t y, std::uint3
             // The number is used up only by a reference that went out.
             if (job.send_line_crlf("A%ld,%ld,%d,%s,%d,%d,%c,V%02d\n",
                                    {corner.x, corner.y, p3, printer_font, sent.h, sent.v, reverse,
-                                    r.get(job::variable_count)})) {
+                                    r.get(record::variable_count)})) {
                 take_variable_number(r);
             }
             break;
         case TextLine::none:
             break;
     }
-    r.set(job::last_text_font, font);
+    r.set(record::last_text_font, font);
     return 0;
 }
 
@@ -146,7 +146,7 @@ std::int32_t adjfontvar(const Job& job, std::int32_t font, std::uint32_t x, std:
 
     bool adjusted = false;
     const std::int32_t old_x = load_le<std::int32_t>(x_slot);
-    const std::int32_t new_x = snapped_text_x(old_x, r.get(job::dpi_x), adjusted);
+    const std::int32_t new_x = snapped_text_x(old_x, r.get(record::dpi_x), adjusted);
     if (adjusted) store_le(x_slot, new_x);
 
     const std::uint32_t new_height =

@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
 
         job.select_model(0, 0, -1, -1, 1);  // a PrinterType 1 model at 203 dpi
         job.set_label_name("DEMO.LBL");
-        job.record().set(job::label_height, 2000);
+        job.record().set(record::label_height, 2000);
         job.call(ep.maininit);
         job.call(ep.repeat_begin, 1);
         for (std::uint8_t mode : {std::uint8_t{0}, std::uint8_t{3}, std::uint8_t{5}}) {

@@ -127,11 +127,11 @@ void JobDriver::prepare_model() {
                      "; the " + printer_.model().name + " " + takes + " " + describe_length(limit));
         }
     };
-    check(label.width, r.get(job::max_print_width), "wide", "prints at most");
-    check(label.height, r.get(job::max_label_length), "long", "with this memory takes at most");
-    r.set(job::label_width, label.width);
-    r.set(job::label_height, label.height);
-    r.set(job::variable_mode, host_variable_mode);
+    check(label.width, r.get(record::max_print_width), "wide", "prints at most");
+    check(label.height, r.get(record::max_label_length), "long", "with this memory takes at most");
+    r.set(record::label_width, label.width);
+    r.set(record::label_height, label.height);
+    r.set(record::variable_mode, host_variable_mode);
     job_.set_label_name(label.name);
 }
 
@@ -261,9 +261,9 @@ void JobDriver::draw_text(const LabelObject& object, const TextObject& t) {
     const std::int32_t font = fonts_[object.index];
     const RecordView r = job_.record();
     const auto cell_height = static_cast<std::uint32_t>(
-        r.get(job::font_table, static_cast<std::size_t>(font), font_entry::cell_height));
+        r.get(record::font_table, static_cast<std::size_t>(font), font_entry::cell_height));
     const auto cell_width = static_cast<std::uint32_t>(
-        r.get(job::font_table, static_cast<std::size_t>(font), font_entry::cell_width));
+        r.get(record::font_table, static_cast<std::size_t>(font), font_entry::cell_width));
     const auto height = t.height ? static_cast<std::uint32_t>(*t.height) : cell_height;
     const auto width = t.width ? static_cast<std::uint32_t>(*t.width) : cell_width;
     call(job_.entry().drawtext, t.x, t.y, text.c_str(), height, width, 0, t.rotation, font,

@@ -73,7 +73,8 @@ std::vector<Model> read_models(const host::Module& module) {
     }
     for (const host::ModelRecord& record : records) {
         models.push_back(Model{record.model_index, record.maker, record.model, record.model_class,
-                               record.param_a, record.param_b, record.param_c, record.param_d});
+                               record.reduced_options, record.resolution_code, record.memory_code,
+                               record.printer_type});
     }
     if (models.empty())
         fail(ExitCode::module, "the driver module " + module.path() + " carries no model table");
@@ -296,8 +297,8 @@ void Printer::save_options() {
 std::vector<std::string> Printer::font_names() {
     std::vector<std::string> names;
     const RecordView r = job_.record();
-    for (std::size_t k = 0; k < job::font_name_list.capacity; ++k) {
-        std::string name = const_string(r.get(job::font_name_list, k, word_entry::word));
+    for (std::size_t k = 0; k < record::font_name_list.capacity; ++k) {
+        std::string name = const_string(r.get(record::font_name_list, k, word_entry::word));
         if (name.empty()) break;
         names.push_back(std::move(name));
     }

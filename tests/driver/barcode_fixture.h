@@ -25,23 +25,23 @@ class BarcodeTest : public DriverTest {
    protected:
     BarcodeTest() {
         const RecordView r = rec();
-        r.set(job::printer_type, 1);
-        r.set(job::dpi_x, 203);
-        r.set(job::dpi_y, 203);
-        r.set(job::max_print_width, 4090);
-        r.set(job::label_width, 4000);
-        r.set(job::form_store_enabled, 1);
-        r.set(job::variable_mode, 1);
+        r.set(record::printer_type, 1);
+        r.set(record::dpi_x, 203);
+        r.set(record::dpi_y, 203);
+        r.set(record::max_print_width, 4090);
+        r.set(record::label_width, 4000);
+        r.set(record::form_store_enabled, 1);
+        r.set(record::variable_mode, 1);
     }
 
     BarcodeObjectView bar() { return job.barcode(); }
     // The row's settings, a given next variable number and no object drawn yet.
     void enter(const PassRow& row, std::int32_t variable_count) {
-        rec().set(job::printer_type, row.printer_type);
-        rec().set(job::variable_mode, row.variable_mode);
-        rec().set(job::form_store_enabled, row.form_store_enabled);
-        rec().set(job::variable_count, variable_count);
-        rec().set(job::max_object_bottom, 0);
+        rec().set(record::printer_type, row.printer_type);
+        rec().set(record::variable_mode, row.variable_mode);
+        rec().set(record::form_store_enabled, row.form_store_enabled);
+        rec().set(record::variable_count, variable_count);
+        rec().set(record::max_object_bottom, 0);
     }
     std::int32_t drawbar() { return job.call(ep().drawbar); }
     // Draws in the given pass and returns what went out.

@@ -63,9 +63,9 @@ TEST_F(LinearBarcode, UpcAFixedAndVariable) {
     Linear variable = upc_a();
     variable.mark = 1;
     set(variable);
-    rec().set(job::variable_count, 3);
+    rec().set(record::variable_count, 3);
     EXPECT_EQ(draw_in(1), line("B83,198,0,UA0,2,4,102,B,V03"));
-    EXPECT_EQ(rec().get(job::variable_count), 4);
+    EXPECT_EQ(rec().get(record::variable_count), 4);
     EXPECT_EQ(bar().get(barcode_object::variable_mark), 0xFFFFu);
     // In the recall pass the variable barcode carries its current data.
     job.set_barcode_data("99999999999");
@@ -104,7 +104,7 @@ TEST_F(LinearBarcode, PassesThatSendALine) {
                                          ? line("B83,198,0,UA0,2,4,102,B,\"01234567890\"")
                                          : line("B83,198,0,UA0,2,4,102,B,V00");
         EXPECT_EQ(draw_in(row.form_mode), expected) << "row " << i;
-        EXPECT_EQ(rec().get(job::variable_count), row.sent == reference ? 1 : 0) << "row " << i;
+        EXPECT_EQ(rec().get(record::variable_count), row.sent == reference ? 1 : 0) << "row " << i;
         EXPECT_EQ(bar().get(barcode_object::variable_mark), row.mark == 0 ? 0u : 0xFFFFu)
             << "row " << i;
     }
@@ -248,17 +248,17 @@ TEST_F(LinearBarcode, DataThatDoesNotFitWholeIsNotSent) {
         /*  5*/ {std::string(2000, '7'), false},
     };
     for (std::size_t i = 0; i < std::size(rows); ++i) {
-        rec().set(job::max_object_bottom, 0);
+        rec().set(record::max_object_bottom, 0);
         Linear b{.symbology = 14, .data = rows[i].data};
         const std::string out = fixed(b);
         EXPECT_EQ(out.empty(), !rows[i].sent) << "row " << i;
-        EXPECT_EQ(rec().get(job::max_object_bottom), rows[i].sent ? 198 : 0) << "row " << i;
+        EXPECT_EQ(rec().get(record::max_object_bottom), rows[i].sent ? 198 : 0) << "row " << i;
     }
     // Nor is the variable reference of such a barcode: its data could never be printed.
     Linear b{.symbology = 14, .data = std::string(300, '7'), .mark = 1};
     set(b);
     EXPECT_EQ(draw_in(1), "");
-    EXPECT_EQ(rec().get(job::variable_count), 0);
+    EXPECT_EQ(rec().get(record::variable_count), 0);
 }
 
 TEST_F(LinearBarcode, SelectorsWithoutAPrinterMeaningSendNothing) {
@@ -284,32 +284,32 @@ TEST_F(LinearBarcode, SelectorsWithoutAPrinterMeaningSendNothing) {
 }
 
 TEST_F(LinearBarcode, LowestEdgeIsRaisedOnlyBySentLines) {
-    rec().set(job::max_object_bottom, 150);
+    rec().set(record::max_object_bottom, 150);
     fixed(upc_a());  // Y 198
-    EXPECT_EQ(rec().get(job::max_object_bottom), 198);
+    EXPECT_EQ(rec().get(record::max_object_bottom), 198);
     Linear higher = upc_a();
     higher.y = 1000;
     fixed(higher);
-    EXPECT_EQ(rec().get(job::max_object_bottom), 198);
+    EXPECT_EQ(rec().get(record::max_object_bottom), 198);
     Linear lower = upc_a();
     lower.y = 3000;  // Y 609 - 102
     set(lower);
     EXPECT_EQ(draw_in(3), "");
-    EXPECT_EQ(rec().get(job::max_object_bottom), 198);
+    EXPECT_EQ(rec().get(record::max_object_bottom), 198);
     lower.mark = 1;
     set(lower);
     EXPECT_EQ(draw_in(1), line("B83,507,0,UA0,2,4,102,B,V00"));
-    EXPECT_EQ(rec().get(job::max_object_bottom), 507);
+    EXPECT_EQ(rec().get(record::max_object_bottom), 507);
 }
 
 TEST_F(LinearBarcode, VariablesAreNumberedInDrawingOrder) {
     Linear b = upc_a();
     b.mark = 1;
     set(b);
-    rec().set(job::variable_count, 99);
+    rec().set(record::variable_count, 99);
     EXPECT_EQ(draw_in(1), line("B83,198,0,UA0,2,4,102,B,V99"));
     EXPECT_EQ(draw_in(1), line("B83,198,0,UA0,2,4,102,B,V100"));
-    EXPECT_EQ(rec().get(job::variable_count), 101);
+    EXPECT_EQ(rec().get(record::variable_count), 101);
 }
 
 TEST_F(LinearBarcode, MissingObjectOrDataIsHarmless) {

@@ -13,8 +13,8 @@ struct Values {
 class BarcodeAdjust : public DriverTest {
    protected:
     BarcodeAdjust() {
-        rec().set(job::resolution_code, 1);
-        rec().set(job::dpi_x, 203);
+        rec().set(record::resolution_code, 1);
+        rec().set(record::dpi_x, 203);
     }
     std::int32_t adjust(std::int32_t symbology, Values& v) {
         return job.call(ep().adjbarvar, symbology, &v.x, 0xDEAD, &v.height, &v.extra, &v.narrow, 1,
@@ -58,7 +58,7 @@ TEST_F(BarcodeAdjust, ClampsSnapsAndReportsChanges) {
         /* 21*/ {1, 14, {-1000, 500, 0, 20}, {-944, 500, 0, 20}, 1},
     };
     for (std::size_t i = 0; i < std::size(rows); ++i) {
-        rec().set(job::resolution_code, rows[i].resolution_code);
+        rec().set(record::resolution_code, rows[i].resolution_code);
         Values v = rows[i].in;
         EXPECT_EQ(adjust(rows[i].symbology, v), rows[i].result) << "row " << i;
         EXPECT_EQ(v, rows[i].out) << "row " << i;
@@ -66,7 +66,7 @@ TEST_F(BarcodeAdjust, ClampsSnapsAndReportsChanges) {
 }
 
 TEST_F(BarcodeAdjust, GridUsesTheHeadsDotsOnTheWayIn) {
-    rec().set(job::dpi_x, 300);
+    rec().set(record::dpi_x, 300);
     Values v{1000, 500, 0, 20};  // 300 dots + 4 -> 304 = 38 mm -> 1496
     EXPECT_EQ(adjust(14, v), 1);
     EXPECT_EQ(v.x, 1496);
@@ -75,7 +75,7 @@ TEST_F(BarcodeAdjust, GridUsesTheHeadsDotsOnTheWayIn) {
 TEST_F(BarcodeAdjust, SharedValueIsComparedAsTheHostFindsIt) {
     // The read-only argument and the height behind the same word: the clamp shows through it.
     Values v{1000, 5, 0, 20};
-    rec().set(job::resolution_code, 0);
+    rec().set(record::resolution_code, 0);
     EXPECT_EQ(job.call(ep().adjbarvar, 14, &v.x, 0, &v.height, &v.height, &v.narrow, 0, 0, 0, 0, 0),
               1);
     EXPECT_EQ(v.height, 10);

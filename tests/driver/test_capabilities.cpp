@@ -33,7 +33,7 @@ void select(host::HostJob& job, const Model& m) {
 std::vector<std::string> font_names(RecordView r) {
     std::vector<std::string> names;
     for (std::size_t i = 0; i < 25; ++i) {
-        names.push_back(text_at(r.get(job::font_name_list, i, word_entry::word)));
+        names.push_back(text_at(r.get(record::font_name_list, i, word_entry::word)));
         if (names.back().empty()) break;
     }
     return names;
@@ -58,7 +58,7 @@ TEST_F(Capabilities, FontNameListPerPrinterType) {
         SCOPED_TRACE(row.printer_type);
         select(job, {.printer_type = row.printer_type});
         EXPECT_EQ(font_names(rec()), *row.names);
-        EXPECT_EQ(rec().get(job::font_count), 5);
+        EXPECT_EQ(rec().get(record::font_count), 5);
     }
 }
 
@@ -71,16 +71,16 @@ void expect_fonts(RecordView r, const std::array<FontRow, 5>& fonts) {
     for (std::size_t i = 0; i < fonts.size(); ++i) {
         SCOPED_TRACE(i);
         const FontRow& f = fonts[i];
-        EXPECT_EQ(text_at(r.get(job::font_table, i, font_entry::printer_font)), f.selector);
-        EXPECT_EQ(r.get(job::font_table, i, font_entry::max_h_mult), 8);
-        EXPECT_EQ(r.get(job::font_table, i, font_entry::max_v_mult), 9);
-        EXPECT_EQ(r.get(job::font_table, i, font_entry::cell_height), f.cell_height);
-        EXPECT_EQ(r.get(job::font_table, i, font_entry::cell_width), f.cell_width);
-        EXPECT_EQ(r.get(job::font_table, i, font_entry::max_height), f.max_height);
-        EXPECT_EQ(r.get(job::font_table, i, font_entry::max_width), f.max_width);
-        EXPECT_EQ(r.get(job::font_table, i, font_entry::value_28), 4);
-        EXPECT_EQ(r.get(job::font_table, i, font_entry::value_32), f.value_32);
-        EXPECT_EQ(text_at(r.get(job::font_table, i, font_entry::font_text)), "");
+        EXPECT_EQ(text_at(r.get(record::font_table, i, font_entry::printer_font)), f.selector);
+        EXPECT_EQ(r.get(record::font_table, i, font_entry::max_h_mult), 8);
+        EXPECT_EQ(r.get(record::font_table, i, font_entry::max_v_mult), 9);
+        EXPECT_EQ(r.get(record::font_table, i, font_entry::cell_height), f.cell_height);
+        EXPECT_EQ(r.get(record::font_table, i, font_entry::cell_width), f.cell_width);
+        EXPECT_EQ(r.get(record::font_table, i, font_entry::max_height), f.max_height);
+        EXPECT_EQ(r.get(record::font_table, i, font_entry::max_width), f.max_width);
+        EXPECT_EQ(r.get(record::font_table, i, font_entry::value_28), 4);
+        EXPECT_EQ(r.get(record::font_table, i, font_entry::value_32), f.value_32);
+        EXPECT_EQ(text_at(r.get(record::font_table, i, font_entry::font_text)), "");
     }
 }
 
@@ -108,12 +108,12 @@ TEST_F(Capabilities, FontEntriesWithTheirPrinterTypeVariants) {
 
 TEST_F(Capabilities, FontFlagsChangeOnlyTheirBits) {
     for (std::size_t i = 0; i < 5; ++i) {
-        rec().set(job::font_table, i, font_entry::font_flags, i % 2 ? 0xFFFFFFFFu : 0u);
+        rec().set(record::font_table, i, font_entry::font_flags, i % 2 ? 0xFFFFFFFFu : 0u);
     }
     select(job, {});
     // Bits 5-6 = 2, bit 7 clear, bits 8-13 set; the others are the host's.
-    EXPECT_EQ(rec().get(job::font_table, 0, font_entry::font_flags), 0x00003F40u);
-    EXPECT_EQ(rec().get(job::font_table, 1, font_entry::font_flags), 0xFFFFFF5Fu);
+    EXPECT_EQ(rec().get(record::font_table, 0, font_entry::font_flags), 0x00003F40u);
+    EXPECT_EQ(rec().get(record::font_table, 1, font_entry::font_flags), 0xFFFFFF5Fu);
 }
 
 struct BarcodeRow {
@@ -143,19 +143,20 @@ constexpr std::array<BarcodeRow, 13> all_symbologies{{
 // clang-format on
 
 void expect_barcodes(RecordView r, const std::vector<BarcodeRow>& rows) {
-    ASSERT_EQ(r.get(job::barcode_count), rows.size());
+    ASSERT_EQ(r.get(record::barcode_count), rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
         SCOPED_TRACE(i);
         const BarcodeRow& b = rows[i];
-        EXPECT_EQ(r.get(job::barcode_table, i, barcode_entry::symbology), b.symbology);
-        EXPECT_EQ(r.get(job::barcode_table, i, barcode_entry::barcode_flags), b.flags);
-        EXPECT_EQ(r.get(job::barcode_table, i, barcode_entry::value_8), b.value_8);
-        EXPECT_EQ(r.get(job::barcode_table, i, barcode_entry::value_9), b.value_9);
-        EXPECT_EQ(r.get(job::barcode_table, i, barcode_entry::value_12), b.value_12);
-        EXPECT_EQ(r.get(job::barcode_table, i, barcode_entry::value_16), b.symbology == 8 ? 1 : 0);
-        EXPECT_EQ(r.get(job::barcode_table, i, barcode_entry::value_20), b.value_20);
-        EXPECT_EQ(r.get(job::barcode_table, i, barcode_entry::value_24), 0);
-        EXPECT_EQ(text_at(r.get(job::barcode_table, i, barcode_entry::name_text)), "");
+        EXPECT_EQ(r.get(record::barcode_table, i, barcode_entry::symbology), b.symbology);
+        EXPECT_EQ(r.get(record::barcode_table, i, barcode_entry::barcode_flags), b.flags);
+        EXPECT_EQ(r.get(record::barcode_table, i, barcode_entry::value_8), b.value_8);
+        EXPECT_EQ(r.get(record::barcode_table, i, barcode_entry::value_9), b.value_9);
+        EXPECT_EQ(r.get(record::barcode_table, i, barcode_entry::value_12), b.value_12);
+        EXPECT_EQ(r.get(record::barcode_table, i, barcode_entry::value_16),
+                  b.symbology == 8 ? 1 : 0);
+        EXPECT_EQ(r.get(record::barcode_table, i, barcode_entry::value_20), b.value_20);
+        EXPECT_EQ(r.get(record::barcode_table, i, barcode_entry::value_24), 0);
+        EXPECT_EQ(text_at(r.get(record::barcode_table, i, barcode_entry::name_text)), "");
     }
 }
 
@@ -176,7 +177,7 @@ TEST_F(Capabilities, PrinterTypes3And13LeaveOutSymbology10) {
         host::HostJob fresh(driver_module(), sink);
         select(fresh, {.printer_type = type});
         expect_barcodes(fresh.record(), twelve);
-        EXPECT_EQ(fresh.record().get(job::barcode_table, 8, barcode_entry::symbology), 11);
+        EXPECT_EQ(fresh.record().get(record::barcode_table, 8, barcode_entry::symbology), 11);
     }
 }
 
@@ -190,98 +191,98 @@ TEST_F(Capabilities, UpcEanByteFollowsTheResolutionCode) {
         SCOPED_TRACE(row.resolution_code);
         select(job, {.resolution_code = row.resolution_code});
         for (std::size_t i = 0; i < 4; ++i) {
-            EXPECT_EQ(rec().get(job::barcode_table, i, barcode_entry::value_9), row.value_9);
+            EXPECT_EQ(rec().get(record::barcode_table, i, barcode_entry::value_9), row.value_9);
         }
-        EXPECT_EQ(rec().get(job::barcode_table, 4, barcode_entry::value_9), 2);
+        EXPECT_EQ(rec().get(record::barcode_table, 4, barcode_entry::value_9), 2);
     }
 }
 
 TEST_F(Capabilities, BarcodeFlagsKeepTheHostBitsAndTheSetupsAsGraphic) {
     for (std::size_t i = 0; i < 13; ++i) {
-        rec().set(job::barcode_table, i, barcode_entry::barcode_flags, 0xFFFFFFFFu);
+        rec().set(record::barcode_table, i, barcode_entry::barcode_flags, 0xFFFFFFFFu);
     }
     select(job, {});
-    EXPECT_EQ(rec().get(job::barcode_table, 0, barcode_entry::barcode_flags), 0xFFFFC3F7u);
-    EXPECT_EQ(rec().get(job::barcode_table, 7, barcode_entry::barcode_flags), 0xFFFFDCFFu);
-    EXPECT_EQ(rec().get(job::barcode_table, 5, barcode_entry::barcode_flags), 0xFFFFDCF7u);
+    EXPECT_EQ(rec().get(record::barcode_table, 0, barcode_entry::barcode_flags), 0xFFFFC3F7u);
+    EXPECT_EQ(rec().get(record::barcode_table, 7, barcode_entry::barcode_flags), 0xFFFFDCFFu);
+    EXPECT_EQ(rec().get(record::barcode_table, 5, barcode_entry::barcode_flags), 0xFFFFDCF7u);
     // Postnet also clears as_graphic (bits 14-15).
-    EXPECT_EQ(rec().get(job::barcode_table, 12, barcode_entry::barcode_flags), 0xFFFF00F0u);
+    EXPECT_EQ(rec().get(record::barcode_table, 12, barcode_entry::barcode_flags), 0xFFFF00F0u);
 }
 
 TEST_F(Capabilities, MaxiCodeEntry) {
-    rec().set(job::symbol2d_table, 0, symbol2d_entry::symbol2d_flags, 0xFFFFFFFEu);
-    rec().set(job::symbol2d_table, 0, symbol2d_entry::as_graphic, 3);
+    rec().set(record::symbol2d_table, 0, symbol2d_entry::symbol2d_flags, 0xFFFFFFFEu);
+    rec().set(record::symbol2d_table, 0, symbol2d_entry::as_graphic, 3);
     select(job, {});
     const RecordView r = rec();
-    EXPECT_EQ(r.get(job::symbol2d_count), 1);
-    EXPECT_EQ(r.get(job::symbol2d_table, 0, symbol2d_entry::symbology), 7);
-    EXPECT_EQ(r.get(job::symbol2d_table, 0, symbol2d_entry::symbol2d_flags), 0xFFFFFFF1u);
-    EXPECT_EQ(r.get(job::symbol2d_table, 0, symbol2d_entry::as_graphic), 0);
-    EXPECT_EQ(r.get(job::symbol2d_table, 0, symbol2d_entry::value_32), 'c');
-    EXPECT_EQ(r.get(job::symbol2d_table, 0, symbol2d_entry::value_36), 3);
-    EXPECT_EQ(r.get(job::symbol2d_table, 0, symbol2d_entry::value_40), 5000);
-    EXPECT_EQ(r.get(job::symbol2d_table, 0, symbol2d_entry::value_44), 5000);
-    EXPECT_EQ(r.get(job::symbol2d_table, 0, symbol2d_entry::value_48), 0);
-    EXPECT_EQ(text_at(r.get(job::symbol2d_table, 0, symbol2d_entry::name_text)), "");
+    EXPECT_EQ(r.get(record::symbol2d_count), 1);
+    EXPECT_EQ(r.get(record::symbol2d_table, 0, symbol2d_entry::symbology), 7);
+    EXPECT_EQ(r.get(record::symbol2d_table, 0, symbol2d_entry::symbol2d_flags), 0xFFFFFFF1u);
+    EXPECT_EQ(r.get(record::symbol2d_table, 0, symbol2d_entry::as_graphic), 0);
+    EXPECT_EQ(r.get(record::symbol2d_table, 0, symbol2d_entry::value_32), 'c');
+    EXPECT_EQ(r.get(record::symbol2d_table, 0, symbol2d_entry::value_36), 3);
+    EXPECT_EQ(r.get(record::symbol2d_table, 0, symbol2d_entry::value_40), 5000);
+    EXPECT_EQ(r.get(record::symbol2d_table, 0, symbol2d_entry::value_44), 5000);
+    EXPECT_EQ(r.get(record::symbol2d_table, 0, symbol2d_entry::value_48), 0);
+    EXPECT_EQ(text_at(r.get(record::symbol2d_table, 0, symbol2d_entry::name_text)), "");
 }
 
 TEST_F(Capabilities, FixedWordsOnAZeroedRecord) {
     select(job, {});
     const RecordView r = rec();
-    EXPECT_EQ(text_at(r.get(job::maker_name)), "Zadivi");
-    EXPECT_EQ(r.get(job::cap_12), 41);
-    EXPECT_EQ(r.get(job::cap_16), 5);
-    EXPECT_EQ(r.get(job::cap_48), 3);
-    EXPECT_EQ(r.get(job::cap_flags_52), 0x2Bu);
-    EXPECT_EQ(r.get(job::cap_flags_60), 1u);
-    EXPECT_EQ(r.get(job::cap_flags_68), 1u);
-    EXPECT_EQ(r.get(job::cap_flags_76), 1u);
-    EXPECT_EQ(r.get(job::cap_flags_84), 0x803u);
-    EXPECT_EQ(r.get(job::cap_88), 30);
-    EXPECT_EQ(text_at(r.get(job::cap_text_104)), "");
-    EXPECT_EQ(r.get(job::cap_168), 0);
-    EXPECT_EQ(r.get(job::cap_flags_3260), 7u);
-    EXPECT_EQ(r.get(job::cap_3264), 9600);
-    EXPECT_EQ(r.get(job::cap_flags_3268), 0xF01u);
-    EXPECT_EQ(r.get(job::cap_3280), 0);
-    EXPECT_EQ(r.get(job::cap_3281), 15);
-    EXPECT_EQ(r.get(job::cap_flags_3284), 0xDCu);
-    EXPECT_EQ(r.get(job::cap_3312), 1);
-    EXPECT_EQ(r.get(job::cap_3316), 1);
-    EXPECT_EQ(r.get(job::cap_flags_3416), 0x7E8u);
-    EXPECT_EQ(r.get(job::cap_3420), 9999);
-    EXPECT_EQ(r.get(job::cap_flags_3436), 1u);
-    EXPECT_EQ(r.get(job::cap_3440), 1);
-    EXPECT_EQ(r.get(job::cap_3447), 15);
-    EXPECT_EQ(r.get(job::cap_3976), 6);
-    EXPECT_EQ(r.get(job::cap_8524), 'T');
-    for (std::byte b : r.bytes(job::cap_3444)) EXPECT_EQ(std::to_integer<int>(b), 7);
+    EXPECT_EQ(text_at(r.get(record::maker_name)), "Zadivi");
+    EXPECT_EQ(r.get(record::cap_12), 41);
+    EXPECT_EQ(r.get(record::cap_16), 5);
+    EXPECT_EQ(r.get(record::cap_48), 3);
+    EXPECT_EQ(r.get(record::cap_flags_52), 0x2Bu);
+    EXPECT_EQ(r.get(record::cap_flags_60), 1u);
+    EXPECT_EQ(r.get(record::cap_flags_68), 1u);
+    EXPECT_EQ(r.get(record::cap_flags_76), 1u);
+    EXPECT_EQ(r.get(record::cap_flags_84), 0x803u);
+    EXPECT_EQ(r.get(record::cap_88), 30);
+    EXPECT_EQ(text_at(r.get(record::cap_text_104)), "");
+    EXPECT_EQ(r.get(record::cap_168), 0);
+    EXPECT_EQ(r.get(record::cap_flags_3260), 7u);
+    EXPECT_EQ(r.get(record::cap_3264), 9600);
+    EXPECT_EQ(r.get(record::cap_flags_3268), 0xF01u);
+    EXPECT_EQ(r.get(record::cap_3280), 0);
+    EXPECT_EQ(r.get(record::cap_3281), 15);
+    EXPECT_EQ(r.get(record::cap_flags_3284), 0xDCu);
+    EXPECT_EQ(r.get(record::cap_3312), 1);
+    EXPECT_EQ(r.get(record::cap_3316), 1);
+    EXPECT_EQ(r.get(record::cap_flags_3416), 0x7E8u);
+    EXPECT_EQ(r.get(record::cap_3420), 9999);
+    EXPECT_EQ(r.get(record::cap_flags_3436), 1u);
+    EXPECT_EQ(r.get(record::cap_3440), 1);
+    EXPECT_EQ(r.get(record::cap_3447), 15);
+    EXPECT_EQ(r.get(record::cap_3976), 6);
+    EXPECT_EQ(r.get(record::cap_8524), 'T');
+    for (std::byte b : r.bytes(record::cap_3444)) EXPECT_EQ(std::to_integer<int>(b), 7);
 }
 
 TEST_F(Capabilities, FixedWordsKeepTheHostsOtherBits) {
     const RecordView r = rec();
-    r.set(job::cap_flags_52, 0xFFFFFFFFu);
-    r.set(job::cap_flags_60, 0xF0u);
-    r.set(job::cap_flags_84, 0xFFFFFFFFu);
-    r.set(job::cap_flags_3268, 0xFFFFFFFFu);
-    r.set(job::cap_flags_3284, 0xFFFFFFFFu);
-    r.set(job::cap_flags_3416, 0xFFFFFFFFu);
-    r.set(job::cap_flags_3436, 0xFFFFFFFFu);
-    r.set(job::cap_3320, 77);
-    r.set(job::cap_3340, 77);
+    r.set(record::cap_flags_52, 0xFFFFFFFFu);
+    r.set(record::cap_flags_60, 0xF0u);
+    r.set(record::cap_flags_84, 0xFFFFFFFFu);
+    r.set(record::cap_flags_3268, 0xFFFFFFFFu);
+    r.set(record::cap_flags_3284, 0xFFFFFFFFu);
+    r.set(record::cap_flags_3416, 0xFFFFFFFFu);
+    r.set(record::cap_flags_3436, 0xFFFFFFFFu);
+    r.set(record::cap_3320, 77);
+    r.set(record::cap_3340, 77);
     select(job, {.printer_type = 8});
-    EXPECT_EQ(r.get(job::cap_flags_52), 0xFFFFFFBBu);
-    EXPECT_EQ(r.get(job::cap_flags_60), 0xF1u);
-    EXPECT_EQ(r.get(job::cap_flags_84), 0xFFFFFBFBu);
-    EXPECT_EQ(r.get(job::cap_flags_3268), 0xFFFFFFF1u);
-    EXPECT_EQ(r.get(job::cap_flags_3284), 0xFFFFFFFDu);
-    EXPECT_EQ(r.get(job::cap_flags_3416), 0xFFFFE7FFu);
-    EXPECT_EQ(r.get(job::cap_flags_3436), 0xFFFFFFFDu);
-    EXPECT_EQ(r.get(job::cap_3320), 0);
-    EXPECT_EQ(r.get(job::cap_3340), 0);
+    EXPECT_EQ(r.get(record::cap_flags_52), 0xFFFFFFBBu);
+    EXPECT_EQ(r.get(record::cap_flags_60), 0xF1u);
+    EXPECT_EQ(r.get(record::cap_flags_84), 0xFFFFFBFBu);
+    EXPECT_EQ(r.get(record::cap_flags_3268), 0xFFFFFFF1u);
+    EXPECT_EQ(r.get(record::cap_flags_3284), 0xFFFFFFFDu);
+    EXPECT_EQ(r.get(record::cap_flags_3416), 0xFFFFE7FFu);
+    EXPECT_EQ(r.get(record::cap_flags_3436), 0xFFFFFFFDu);
+    EXPECT_EQ(r.get(record::cap_3320), 0);
+    EXPECT_EQ(r.get(record::cap_3340), 0);
     // PrinterType 8 variants.
-    for (std::byte b : r.bytes(job::cap_3444)) EXPECT_EQ(std::to_integer<int>(b), 3);
-    EXPECT_EQ(r.get(job::cap_3447), 0);
+    for (std::byte b : r.bytes(record::cap_3444)) EXPECT_EQ(std::to_integer<int>(b), 3);
+    EXPECT_EQ(r.get(record::cap_3447), 0);
 }
 
 struct SizeRow {
@@ -322,14 +323,14 @@ TEST_F(Capabilities, WidthAndLengthLimits) {
         SCOPED_TRACE(testing::Message() << row.model_class << "/" << row.printer_type);
         select(job, {.model_class = row.model_class, .printer_type = row.printer_type});
         const RecordView r = rec();
-        EXPECT_EQ(r.get(job::max_print_width), row.width);
-        EXPECT_EQ(r.get(job::max_label_length), row.length);
-        EXPECT_EQ(r.get(job::default_label_width), row.width);
-        EXPECT_EQ(r.get(job::default_label_height), row.height);
-        EXPECT_EQ(r.get(job::label_width), row.width);
-        EXPECT_EQ(r.get(job::label_height), row.height);
-        EXPECT_EQ(r.get(job::cap_3304), row.width);
-        EXPECT_EQ(r.get(job::cap_3308), row.height);
+        EXPECT_EQ(r.get(record::max_print_width), row.width);
+        EXPECT_EQ(r.get(record::max_label_length), row.length);
+        EXPECT_EQ(r.get(record::default_label_width), row.width);
+        EXPECT_EQ(r.get(record::default_label_height), row.height);
+        EXPECT_EQ(r.get(record::label_width), row.width);
+        EXPECT_EQ(r.get(record::label_height), row.height);
+        EXPECT_EQ(r.get(record::cap_3304), row.width);
+        EXPECT_EQ(r.get(record::cap_3308), row.height);
     }
 }
 
@@ -346,16 +347,16 @@ TEST_F(Capabilities, OffsetsAndResolution) {
         SCOPED_TRACE(testing::Message() << row.model_class << "/" << row.resolution_code);
         select(job, {.model_class = row.model_class, .resolution_code = row.resolution_code});
         const RecordView r = rec();
-        EXPECT_EQ(r.get(job::top_offset), row.offset);
-        EXPECT_EQ(r.get(job::left_offset), row.offset);
-        EXPECT_EQ(r.get(job::max_object_bottom), row.offset);
-        EXPECT_EQ(r.get(job::job_model_class), row.model_class);
-        EXPECT_EQ(r.get(job::dpi_x), row.dpi);
-        EXPECT_EQ(r.get(job::dpi_y), row.dpi);
-        EXPECT_EQ(r.get(job::cap_dpi_3392), row.dpi);
-        EXPECT_EQ(r.get(job::cap_dpi_3396), row.dpi);
-        EXPECT_EQ(r.get(job::cap_3376), row.ten_dots);
-        EXPECT_EQ(r.get(job::cap_3380), row.ten_dots);
+        EXPECT_EQ(r.get(record::top_offset), row.offset);
+        EXPECT_EQ(r.get(record::left_offset), row.offset);
+        EXPECT_EQ(r.get(record::max_object_bottom), row.offset);
+        EXPECT_EQ(r.get(record::job_model_class), row.model_class);
+        EXPECT_EQ(r.get(record::dpi_x), row.dpi);
+        EXPECT_EQ(r.get(record::dpi_y), row.dpi);
+        EXPECT_EQ(r.get(record::cap_dpi_3392), row.dpi);
+        EXPECT_EQ(r.get(record::cap_dpi_3396), row.dpi);
+        EXPECT_EQ(r.get(record::cap_3376), row.ten_dots);
+        EXPECT_EQ(r.get(record::cap_3380), row.ten_dots);
     }
 }
 
@@ -376,7 +377,7 @@ TEST_F(Capabilities, SetupOptionCountPerPrinterType) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.printer_type);
         select(job, {.printer_type = row.printer_type});
-        EXPECT_EQ(rec().get(job::setup_option_count), row.count);
+        EXPECT_EQ(rec().get(record::setup_option_count), row.count);
     }
 }
 
@@ -385,32 +386,32 @@ TEST_F(Capabilities, SetupOptionCountPerPrinterType) {
 TEST_F(Capabilities, SetupOptionCountIsSetNotAdded) {
     select(job, {.printer_type = 8});
     select(job, {.printer_type = 8});
-    EXPECT_EQ(rec().get(job::setup_option_count), 19);
-    rec().set(job::setup_option_count, std::uint8_t{200});
+    EXPECT_EQ(rec().get(record::setup_option_count), 19);
+    rec().set(record::setup_option_count, std::uint8_t{200});
     select(job, {.printer_type = 1});
-    EXPECT_EQ(rec().get(job::setup_option_count), 17);
+    EXPECT_EQ(rec().get(record::setup_option_count), 17);
 }
 
 TEST_F(Capabilities, DriverStateSeedsAndNothingSent) {
     const RecordView r = rec();
-    r.set(job::form_store_enabled, 0);
-    r.set(job::memory_command_off, 5);
+    r.set(record::form_store_enabled, 0);
+    r.set(record::memory_command_off, 5);
     EXPECT_EQ(job.call(ep().PrinterMessage, 32, 0, 1, 0), 1);
     for (std::uint32_t code = 33; code <= 37; ++code) {
         EXPECT_EQ(job.call(ep().PrinterMessage, code, 0, host::word("XYZ"), 0), 1);
     }
-    r.set(job::darkness, 12);
+    r.set(record::darkness, 12);
     EXPECT_EQ(job.call(ep().prtsetup), 0);
-    EXPECT_EQ(r.get(job::form_store_enabled), 1);
-    EXPECT_EQ(r.get(job::memory_command_off), 0);
-    EXPECT_EQ(r.get(job::extra_strings_enabled), 0);
-    EXPECT_EQ(r.string(job::print_prefix), "");
-    EXPECT_EQ(r.string(job::print_suffix), "");
-    EXPECT_EQ(r.string(job::recall_suffix), "");
-    EXPECT_EQ(r.string(job::job_trailer), "");
-    EXPECT_EQ(r.string(job::spare_string), "");
+    EXPECT_EQ(r.get(record::form_store_enabled), 1);
+    EXPECT_EQ(r.get(record::memory_command_off), 0);
+    EXPECT_EQ(r.get(record::extra_strings_enabled), 0);
+    EXPECT_EQ(r.string(record::print_prefix), "");
+    EXPECT_EQ(r.string(record::print_suffix), "");
+    EXPECT_EQ(r.string(record::recall_suffix), "");
+    EXPECT_EQ(r.string(record::job_trailer), "");
+    EXPECT_EQ(r.string(record::spare_string), "");
     // Option values are the setup's, not the registration's.
-    EXPECT_EQ(r.get(job::darkness), 12);
+    EXPECT_EQ(r.get(record::darkness), 12);
     EXPECT_TRUE(sink.calls().empty());
 }
 
@@ -428,10 +429,10 @@ TEST_F(Capabilities, UntouchedBytesKeepTheHostsContents) {
     EXPECT_EQ(std::to_integer<int>(r.data()[1496 + 32]), 0xA5);  // BarcodeEntry +32
     EXPECT_EQ(std::to_integer<int>(r.data()[2296 + 8]), 0xA5);   // Symbol2dEntry +8
     EXPECT_EQ(std::to_integer<int>(r.data()[2296 + 60]), 0xA5);  // Symbol2dEntry +60
-    EXPECT_EQ(r.get(job::model_class), 0);
-    EXPECT_EQ(r.get(job::darkness), static_cast<std::int32_t>(0xA5A5A5A5u));
-    EXPECT_EQ(r.chars(job::print_prefix)[1], static_cast<char>(0xA5));
-    EXPECT_EQ(r.get(job::setup_option_count), 17);
+    EXPECT_EQ(r.get(record::model_class), 0);
+    EXPECT_EQ(r.get(record::darkness), static_cast<std::int32_t>(0xA5A5A5A5u));
+    EXPECT_EQ(r.chars(record::print_prefix)[1], static_cast<char>(0xA5));
+    EXPECT_EQ(r.get(record::setup_option_count), 17);
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ TEST_F(Foundation, Savevar2LeavesTheRecordUnchanged) {
 
 TEST_F(Foundation, RepeatBeginStoresTheQuantityThatThePrintPassSends) {
     EXPECT_EQ(job.call(ep().repeat_begin, 3), 0);
-    EXPECT_EQ(rec().get(job::label_quantity), 3);
+    EXPECT_EQ(rec().get(record::label_quantity), 3);
     job.set_form_mode(5);
     job.call(ep().page_end, 0);
     EXPECT_EQ(take_bytes(), line("P3"));
@@ -60,27 +60,27 @@ TEST_F(Foundation, PrinterMessageCodes) {
     EXPECT_EQ(e.PrinterMessage(0, 20, 0, 1, 0), -1);
 
     EXPECT_EQ(e.PrinterMessage(h, 11, 0, 0x8001, 0), 1);
-    EXPECT_EQ(rec().get(job::host_flags), 0x8001u);
+    EXPECT_EQ(rec().get(record::host_flags), 0x8001u);
     EXPECT_EQ(e.PrinterMessage(h, 12, 0, host::word(&flags_out), 0), 1);
     EXPECT_EQ(flags_out, 0x8001u);
     EXPECT_EQ(e.PrinterMessage(h, 12, 0, 0, 0), -1);
 
     EXPECT_EQ(e.PrinterMessage(h, 32, 0, 1, 0), 1);
-    EXPECT_EQ(rec().get(job::extra_strings_enabled), 1);
+    EXPECT_EQ(rec().get(record::extra_strings_enabled), 1);
 
     EXPECT_EQ(e.PrinterMessage(h, 35, 0, host::word(twelve.c_str()), 0), 1);
-    EXPECT_EQ(rec().string(job::print_prefix), "ABCDEFGHI");
+    EXPECT_EQ(rec().string(record::print_prefix), "ABCDEFGHI");
     EXPECT_EQ(e.PrinterMessage(h, 35, 0, 0, 0), 1);
-    EXPECT_EQ(rec().string(job::print_prefix), "");
+    EXPECT_EQ(rec().string(record::print_prefix), "");
 
     EXPECT_EQ(e.PrinterMessage(h, 33, 0, host::word("RS"), 0), 1);
     EXPECT_EQ(e.PrinterMessage(h, 34, 0, host::word("TRAILER"), 0), 1);
     EXPECT_EQ(e.PrinterMessage(h, 36, 0, host::word("SFX"), 0), 1);
     EXPECT_EQ(e.PrinterMessage(h, 37, 0, host::word("spare"), 0), 1);
-    EXPECT_EQ(rec().string(job::recall_suffix), "RS");
-    EXPECT_EQ(rec().string(job::job_trailer), "TRAILER");
-    EXPECT_EQ(rec().string(job::print_suffix), "SFX");
-    EXPECT_EQ(rec().string(job::spare_string), "spare");
+    EXPECT_EQ(rec().string(record::recall_suffix), "RS");
+    EXPECT_EQ(rec().string(record::job_trailer), "TRAILER");
+    EXPECT_EQ(rec().string(record::print_suffix), "SFX");
+    EXPECT_EQ(rec().string(record::spare_string), "spare");
 
     std::array<std::byte, record_size> before{};
     std::memcpy(before.data(), rec().data(), record_size);

@@ -48,20 +48,20 @@ class Graphics : public DriverTest {
    protected:
     void SetUp() override {
         const RecordView r = rec();
-        r.set(job::dpi_x, 203);
-        r.set(job::dpi_y, 203);
-        r.set(job::max_print_width, 4090);
-        r.set(job::label_width, 4000);
-        r.set(job::form_store_enabled, 1);
+        r.set(record::dpi_x, 203);
+        r.set(record::dpi_y, 203);
+        r.set(record::max_print_width, 4090);
+        r.set(record::label_width, 4000);
+        r.set(record::form_store_enabled, 1);
         // The form was opened earlier in the job, so only the graphic's own lines go out.
-        r.set(job::form_begun_a, 1);
+        r.set(record::form_begun_a, 1);
         image.view().set(pcx_object::x, x_at_100_dots);
         image.view().set(pcx_object::y, y_at_50_dots);
         image.set_name("LOGO");
     }
 
     void use(std::int32_t printer_type, std::uint8_t mode) {
-        rec().set(job::printer_type, printer_type);
+        rec().set(record::printer_type, printer_type);
         job.set_form_mode(mode);
     }
 
@@ -112,11 +112,11 @@ TEST_F(Graphics, DirectWriteOfTwelveByTwoImage) {
     EXPECT_EQ(r.end, "\r\n");
 
     const RecordView rv = rec();
-    EXPECT_EQ(rv.get(job::pcx_width), 12);
-    EXPECT_EQ(rv.get(job::pcx_height), 2);
-    EXPECT_EQ(rv.get(job::pcx_row_bytes), 2);
-    EXPECT_EQ(rv.get(job::pcx_edge_mask), 0xF0);
-    EXPECT_EQ(rv.get(job::pcx_bytes_per_line), 2u);
+    EXPECT_EQ(rv.get(record::pcx_width), 12);
+    EXPECT_EQ(rv.get(record::pcx_height), 2);
+    EXPECT_EQ(rv.get(record::pcx_row_bytes), 2);
+    EXPECT_EQ(rv.get(record::pcx_edge_mask), 0xF0);
+    EXPECT_EQ(rv.get(record::pcx_bytes_per_line), 2u);
 }
 
 TEST_F(Graphics, StoredLogoIsDownloadedThenRecalled) {
@@ -133,7 +133,7 @@ TEST_F(Graphics, StoredLogoIsDownloadedThenRecalled) {
     EXPECT_EQ(stored.end_result, 0);
     EXPECT_EQ(stored.end, "\r\n\r\n");
 
-    rec().set(job::max_object_bottom, 20);
+    rec().set(record::max_object_bottom, 20);
     use(pt_plain_store, mode_build);
     const ImageRun recalled = run(file);
     EXPECT_EQ(recalled.begin_result, 0);
@@ -142,17 +142,17 @@ TEST_F(Graphics, StoredLogoIsDownloadedThenRecalled) {
     EXPECT_EQ(recalled.map, "");
     EXPECT_EQ(recalled.end_result, -1);
     EXPECT_EQ(recalled.end, "");
-    EXPECT_EQ(rec().get(job::max_object_bottom), 50);
+    EXPECT_EQ(rec().get(record::max_object_bottom), 50);
 
     // A lower object bottom already reached stays.
-    rec().set(job::max_object_bottom, 80);
+    rec().set(record::max_object_bottom, 80);
     job.call(ep().pcx_begin, image.word());
-    EXPECT_EQ(rec().get(job::max_object_bottom), 80);
+    EXPECT_EQ(rec().get(record::max_object_bottom), 80);
 }
 
 TEST_F(Graphics, RecallOpensTheStoredFormFirstWhenNothingElseHas) {
-    rec().set(job::form_begun_a, 0);
-    std::snprintf(rec().chars(job::form_name), 9, "SHIPLBL");
+    rec().set(record::form_begun_a, 0);
+    std::snprintf(rec().chars(record::form_name), 9, "SHIPLBL");
     use(pt_plain_store, mode_build);
     EXPECT_EQ(job.call(ep().pcx_begin, image.word()), 0);
     EXPECT_EQ(take_bytes(),
@@ -282,8 +282,8 @@ TEST_F(Graphics, RasterDecoding) {
 TEST_F(Graphics, PrefixCarriesRowBytesAndRows) {
     use(pt_direct, mode_recall);
     EXPECT_EQ(run(pcx_header(3, 7, 14, 9, 2) + bytes({0x00})).map.substr(0, 4), "2,3,");
-    EXPECT_EQ(rec().get(job::pcx_width), 12);
-    EXPECT_EQ(rec().get(job::pcx_height), 3);
+    EXPECT_EQ(rec().get(record::pcx_width), 12);
+    EXPECT_EQ(rec().get(record::pcx_height), 3);
     EXPECT_EQ(run(pcx_header(10, 0, 2, 1, 2)).map, "0,2,");
     EXPECT_EQ(run(pcx_header(0, 5, 7, 4, 2)).map, "1,0,");
 }
@@ -298,9 +298,9 @@ TEST_F(Graphics, WideImageRowsAreCut) {
     std::string row;
     for (unsigned i = 0; i < 255; ++i) row.push_back(static_cast<char>(i));
     EXPECT_EQ(raster, row + row);
-    EXPECT_EQ(rec().get(job::pcx_row_bytes), 255);
-    EXPECT_EQ(rec().get(job::pcx_edge_mask), 0xFF);
-    EXPECT_EQ(rec().get(job::pcx_width), width);
+    EXPECT_EQ(rec().get(record::pcx_row_bytes), 255);
+    EXPECT_EQ(rec().get(record::pcx_edge_mask), 0xFF);
+    EXPECT_EQ(rec().get(record::pcx_width), width);
 }
 
 TEST_F(Graphics, DecodedStoreSendsHeaderThenRows) {

@@ -16,18 +16,18 @@ class Lines : public DriverTest {
    protected:
     void SetUp() override {
         RecordView r = rec();
-        r.set(job::printer_type, 1);
-        r.set(job::resolution_code, 1);
-        r.set(job::dpi_x, 203);
-        r.set(job::dpi_y, 203);
-        r.set(job::max_print_width, 4090);
-        r.set(job::label_width, 4000);
-        r.set(job::form_store_enabled, 1);
-        std::memcpy(r.chars(job::form_name), "SHIPLBL", 8);
+        r.set(record::printer_type, 1);
+        r.set(record::resolution_code, 1);
+        r.set(record::dpi_x, 203);
+        r.set(record::dpi_y, 203);
+        r.set(record::max_print_width, 4090);
+        r.set(record::label_width, 4000);
+        r.set(record::form_store_enabled, 1);
+        std::memcpy(r.chars(record::form_name), "SHIPLBL", 8);
         job.call(ep().setclip, 0, 0, 4000, 2000);
     }
     // The form is already open, so only the object's own bytes go out.
-    void form_open() { rec().set(job::form_begun_a, 1); }
+    void form_open() { rec().set(record::form_begun_a, 1); }
 
     std::string line_call(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
                           std::int32_t shade) {
@@ -99,15 +99,15 @@ TEST_F(Lines, RectanglesOfLinesAndBackgrounds) {
     form_open();
     for (const Row& row : rows) {
         const auto n = &row - rows;
-        rec().set(job::host_flags, row.host_flags);
-        rec().set(job::max_object_bottom, 0);
+        rec().set(record::host_flags, row.host_flags);
+        rec().set(record::max_object_bottom, 0);
         EXPECT_EQ(line_call(row.x1, row.y1, row.x2, row.y2, row.shade), row.bytes)
             << "drawline row " << n;
-        EXPECT_EQ(rec().get(job::max_object_bottom), row.bottom) << "row " << n;
-        rec().set(job::max_object_bottom, 0);
+        EXPECT_EQ(rec().get(record::max_object_bottom), row.bottom) << "row " << n;
+        rec().set(record::max_object_bottom, 0);
         EXPECT_EQ(background_call(row.x1, row.y1, row.x2, row.y2, row.shade), row.bytes)
             << "drawbckgnd row " << n;
-        EXPECT_EQ(rec().get(job::max_object_bottom), row.bottom) << "row " << n;
+        EXPECT_EQ(rec().get(record::max_object_bottom), row.bottom) << "row " << n;
     }
 }
 
@@ -128,20 +128,20 @@ TEST_F(Lines, BoxesGrowByHalfTheirBorder) {
     job.set_form_mode(0);
     form_open();
     for (const Row& row : rows) {
-        rec().set(job::max_object_bottom, 0);
+        rec().set(record::max_object_bottom, 0);
         EXPECT_EQ(box_call(row.x1, row.y1, row.x2, row.y2, row.thickness), row.bytes)
             << "row " << (&row - rows);
-        EXPECT_EQ(rec().get(job::max_object_bottom), row.bottom) << "row " << (&row - rows);
+        EXPECT_EQ(rec().get(record::max_object_bottom), row.bottom) << "row " << (&row - rows);
     }
 }
 
 TEST_F(Lines, LowestRowOnlyRises) {
     job.set_form_mode(0);
     form_open();
-    rec().set(job::max_object_bottom, 300);
+    rec().set(record::max_object_bottom, 300);
     line_call(500, 500, 1500, 520, 100);
     box_call(500, 500, 1500, 1000, 20);
-    EXPECT_EQ(rec().get(job::max_object_bottom), 300);
+    EXPECT_EQ(rec().get(record::max_object_bottom), 300);
 }
 
 // Line art belongs to the stored form: drawn while the form is built (and able to open it), or
@@ -166,9 +166,9 @@ TEST_F(Lines, PassesAndTheStoredForm) {
     for (const Row& row : rows) {
         for (Kind kind : {line_kind, background_kind, box_kind}) {
             const auto n = &row - rows;
-            rec().set(job::printer_type, row.printer_type);
-            rec().set(job::form_begun_a, 0);
-            rec().set(job::form_begun_b, 0);
+            rec().set(record::printer_type, row.printer_type);
+            rec().set(record::form_begun_a, 0);
+            rec().set(record::form_begun_b, 0);
             job.set_form_mode(row.form_mode);
             std::string object;
             std::string bytes;
@@ -196,7 +196,7 @@ TEST_F(Lines, PassesAndTheStoredForm) {
 TEST_F(Lines, ObjectOutsideTheClipStillOpensTheForm) {
     job.set_form_mode(0);
     EXPECT_EQ(line_call(4500, 500, 5000, 520, 100), form_opening);
-    EXPECT_EQ(rec().get(job::form_begun_a), 1);
+    EXPECT_EQ(rec().get(record::form_begun_a), 1);
     // Once per job: the next object finds the form open.
     EXPECT_EQ(box_call(5000, 500, 6000, 1000, 20), "");
     EXPECT_EQ(line_call(500, 500, 1500, 520, 100), line("LO111,102,203,4"));
@@ -208,7 +208,7 @@ TEST_F(Lines, ExtremeCoordinatesWrapInsteadOfTrapping) {
     const std::int32_t lowest = -2147483647 - 1;
     const std::int32_t highest = 2147483647;
     for (std::uint32_t flags : {0u, corner_mapping}) {
-        rec().set(job::host_flags, flags);
+        rec().set(record::host_flags, flags);
         line_call(lowest, lowest, highest, highest, 0);
         line_call(highest, 0, lowest, 0, 100);
         box_call(lowest, lowest, highest, highest, lowest);

@@ -15,7 +15,7 @@ namespace {
 struct Published {
     const char* maker;
     const char* model;
-    std::int32_t model_class, param_a, param_b, param_c, param_d;
+    std::int32_t model_class, reduced_options, resolution_code, memory_code, printer_type;
     std::uint32_t flags;
 };
 
@@ -122,10 +122,10 @@ TEST(ModelTable, EveryRecordFieldByField) {
                                                   static_cast<std::uint32_t>(model_at),
                                                   static_cast<std::uint32_t>(k),
                                                   static_cast<std::uint32_t>(p.model_class),
-                                                  static_cast<std::uint32_t>(p.param_a),
-                                                  static_cast<std::uint32_t>(p.param_b),
-                                                  static_cast<std::uint32_t>(p.param_c),
-                                                  static_cast<std::uint32_t>(p.param_d),
+                                                  static_cast<std::uint32_t>(p.reduced_options),
+                                                  static_cast<std::uint32_t>(p.resolution_code),
+                                                  static_cast<std::uint32_t>(p.memory_code),
+                                                  static_cast<std::uint32_t>(p.printer_type),
                                                   static_cast<std::uint32_t>(extra_at),
                                                   p.flags,
                                                   203,
@@ -155,10 +155,10 @@ TEST(ModelTable, HostReaderGivesThePublishedRecords) {
         EXPECT_EQ(r.maker, p.maker);
         EXPECT_EQ(r.model, p.model);
         EXPECT_EQ(r.model_class, p.model_class);
-        EXPECT_EQ(r.param_a, p.param_a);
-        EXPECT_EQ(r.param_b, p.param_b);
-        EXPECT_EQ(r.param_c, p.param_c);
-        EXPECT_EQ(r.param_d, p.param_d);
+        EXPECT_EQ(r.reduced_options, p.reduced_options);
+        EXPECT_EQ(r.resolution_code, p.resolution_code);
+        EXPECT_EQ(r.memory_code, p.memory_code);
+        EXPECT_EQ(r.printer_type, p.printer_type);
         EXPECT_EQ(r.model_flags, p.flags);
     }
 }
@@ -173,16 +173,17 @@ std::vector<std::string> models_where(bool (*keep)(const host::ModelRecord&)) {
 
 TEST(ModelTable, ModelGroupsTheDriverTellsApart) {
     using Names = std::vector<std::string>;
-    EXPECT_EQ(models_where([](const host::ModelRecord& r) { return r.param_b == 0; }),
+    EXPECT_EQ(models_where([](const host::ModelRecord& r) { return r.resolution_code == 0; }),
               (Names{"Zadivi TLP/LP 3642", "Brady BP4320", "Monarch 9643E", "Zadivi TLP/LP 3742",
                      "Genicom 6342-H"}));
-    EXPECT_EQ(models_where([](const host::ModelRecord& r) { return r.param_c == 9; }),
+    EXPECT_EQ(models_where([](const host::ModelRecord& r) { return r.memory_code == 9; }),
               (Names{"Zadivi TLP/LP 2622", "Monarch 9412E", "Zadivi TLP/LP 2722", "Genicom 6322"}));
-    EXPECT_EQ(models_where([](const host::ModelRecord& r) { return r.param_d == 10; }),
+    EXPECT_EQ(models_where([](const host::ModelRecord& r) { return r.printer_type == 10; }),
               (Names{"UBI EasyCoder 91", "Intermec EasyCoder 91"}));
-    EXPECT_EQ(models_where([](const host::ModelRecord& r) { return r.param_d == 14; }),
+    EXPECT_EQ(models_where([](const host::ModelRecord& r) { return r.printer_type == 14; }),
               (Names{"Zadivi Duvev LP2443", "Zebra Duvev LP2443"}));
-    EXPECT_EQ(models_where([](const host::ModelRecord& r) { return r.param_d == -1; }).size(), 32u);
+    EXPECT_EQ(models_where([](const host::ModelRecord& r) { return r.printer_type == -1; }).size(),
+              32u);
     EXPECT_EQ(models_where([](const host::ModelRecord& r) { return r.model_class == 1; }).size(),
               10u);
     EXPECT_EQ(models_where([](const host::ModelRecord& r) { return r.model_class == 2; }).size(),
@@ -210,18 +211,18 @@ TEST_F(ModelSelection, ChosenRecordReachesTheRegistration) {
         SCOPED_TRACE(records[row.index].model);
         host::select_model(job, records[row.index]);
         const RecordView r = rec();
-        EXPECT_EQ(r.get(job::model_class), records[row.index].model_class);
-        EXPECT_EQ(r.get(job::reduced_options), records[row.index].param_a);
-        EXPECT_EQ(r.get(job::resolution_code), records[row.index].param_b);
-        EXPECT_EQ(r.get(job::memory_code), records[row.index].param_c);
-        EXPECT_EQ(r.get(job::printer_type), records[row.index].param_d);
-        EXPECT_EQ(r.get(job::dpi_x), row.dpi);
-        EXPECT_EQ(r.get(job::max_print_width), row.width);
-        EXPECT_EQ(r.get(job::top_offset), row.top_offset);
-        EXPECT_EQ(r.get(job::setup_option_count), row.options);
+        EXPECT_EQ(r.get(record::model_class), records[row.index].model_class);
+        EXPECT_EQ(r.get(record::reduced_options), records[row.index].reduced_options);
+        EXPECT_EQ(r.get(record::resolution_code), records[row.index].resolution_code);
+        EXPECT_EQ(r.get(record::memory_code), records[row.index].memory_code);
+        EXPECT_EQ(r.get(record::printer_type), records[row.index].printer_type);
+        EXPECT_EQ(r.get(record::dpi_x), row.dpi);
+        EXPECT_EQ(r.get(record::max_print_width), row.width);
+        EXPECT_EQ(r.get(record::top_offset), row.top_offset);
+        EXPECT_EQ(r.get(record::setup_option_count), row.options);
     }
     host::fill_model_fields(rec(), records[49]);
-    EXPECT_EQ(rec().get(job::printer_type), 14);
+    EXPECT_EQ(rec().get(record::printer_type), 14);
 }
 
 std::vector<std::byte> copy_of_table() {

@@ -152,7 +152,7 @@ TEST_F(Setup, EveryPrinterTypesDialogWalkedToItsEnd) {
             walked.push_back(a.prompt);
         }
         EXPECT_EQ(walked, expected);
-        EXPECT_EQ(index, rec().get(job::setup_option_count));
+        EXPECT_EQ(index, rec().get(record::setup_option_count));
     }
 }
 
@@ -358,7 +358,7 @@ TEST_F(Setup, ChoiceListsDefaultsAndWidths) {
 // The sensor choices follow the host's model_class, the darkness range the registered copy.
 TEST_F(Setup, SensorFollowsTheModelClassDarknessTheRegisteredClass) {
     select({.model_class = 0, .reduced_options = -1});
-    rec().set(job::model_class, 2);
+    rec().set(record::model_class, 2);
     EXPECT_EQ(ask_option("Sensor Type:", 0).choices.size(), 3u);
     EXPECT_EQ(ask_option("Darkness:", 8).value, 5);  // class 0 registered: 0..7
     select({.model_class = 2, .reduced_options = -1});
@@ -396,12 +396,13 @@ TEST_F(Setup, SpeedChoicesBecomePrinterSpeedCodes) {
         const auto n = static_cast<std::int32_t>(row.codes.size());
         for (std::int32_t choice = 0; choice < n; ++choice) {
             EXPECT_EQ(job.call(ep().savevar, 1, choice), 0);
-            EXPECT_EQ(rec().get(job::speed_setting), row.codes[static_cast<std::size_t>(choice)]);
+            EXPECT_EQ(rec().get(record::speed_setting),
+                      row.codes[static_cast<std::size_t>(choice)]);
         }
         for (std::int32_t invalid : {n, n + 4, -1}) {
-            rec().set(job::speed_setting, 99);
+            rec().set(record::speed_setting, 99);
             job.call(ep().savevar, 1, invalid);
-            EXPECT_EQ(rec().get(job::speed_setting), row.invalid_code);
+            EXPECT_EQ(rec().get(record::speed_setting), row.invalid_code);
         }
     }
 }
@@ -434,125 +435,125 @@ TEST_F(Setup, MemorySizeAndLongestLabel) {
                      << "type " << row.model.printer_type << " choice " << row.choice);
         select(row.model);
         save("Memory available:", row.choice);
-        EXPECT_EQ(rec().get(job::memory_size_kb), row.kb);
-        EXPECT_EQ(rec().get(job::max_label_length), row.length);
+        EXPECT_EQ(rec().get(record::memory_size_kb), row.kb);
+        EXPECT_EQ(rec().get(record::max_label_length), row.length);
     }
 }
 
 TEST_F(Setup, DefaultLabelHeightCappedByTheLongestLabel) {
     select({.printer_type = 3});
     save("Default label height:", 6000);
-    EXPECT_EQ(rec().get(job::default_label_height), 6000);
+    EXPECT_EQ(rec().get(record::default_label_height), 6000);
     save("Memory available:", 0);
-    EXPECT_EQ(rec().get(job::default_label_height), 4818);
+    EXPECT_EQ(rec().get(record::default_label_height), 4818);
     save("Default label height:", 6000);
-    EXPECT_EQ(rec().get(job::default_label_height), 4818);
+    EXPECT_EQ(rec().get(record::default_label_height), 4818);
     save("Memory available:", 3);
-    EXPECT_EQ(rec().get(job::max_label_length), 22272);
+    EXPECT_EQ(rec().get(record::max_label_length), 22272);
     save("Default label height:", 500);
-    EXPECT_EQ(rec().get(job::default_label_height), 500);
+    EXPECT_EQ(rec().get(record::default_label_height), 500);
     save("Default label height:", 499);
-    EXPECT_EQ(rec().get(job::default_label_height), 6000);
+    EXPECT_EQ(rec().get(record::default_label_height), 6000);
 
     select({.model_class = 3});
     save("Default label height:", 6000);
-    EXPECT_EQ(rec().get(job::default_label_height), 5000);
+    EXPECT_EQ(rec().get(record::default_label_height), 5000);
     select({});
     save("Default label height:", 999);
-    EXPECT_EQ(rec().get(job::default_label_height), 4000);
+    EXPECT_EQ(rec().get(record::default_label_height), 4000);
 }
 
 TEST_F(Setup, StorageDefaultsWhereTheyDifferFromTheDialogs) {
     select({.printer_type = 8});
     save("Darkness:", 16);
-    EXPECT_EQ(rec().get(job::darkness), 5);
+    EXPECT_EQ(rec().get(record::darkness), 5);
     EXPECT_EQ(ask_option("Darkness:", 16).value, 7);
     save("Darkness:", 15);
-    EXPECT_EQ(rec().get(job::darkness), 15);
+    EXPECT_EQ(rec().get(record::darkness), 15);
     save("Reconfigure Memory:", 2);
-    EXPECT_EQ(rec().get(job::memory_reconfigure), 1);
+    EXPECT_EQ(rec().get(record::memory_reconfigure), 1);
     save("Media Feed Adjustment:", 1000);
-    EXPECT_EQ(rec().get(job::media_feed_adjust), 137);
+    EXPECT_EQ(rec().get(record::media_feed_adjust), 137);
     save("Media Feed Adjustment:", 0);
-    EXPECT_EQ(rec().get(job::media_feed_adjust), 0);
+    EXPECT_EQ(rec().get(record::media_feed_adjust), 0);
     save("Gap or Black Mark Size:", 0);
-    EXPECT_EQ(rec().get(job::gap_size), 25);
+    EXPECT_EQ(rec().get(record::gap_size), 25);
 
     select({.reduced_options = -1, .printer_type = 14});
     save("Darkness:", 16);
-    EXPECT_EQ(rec().get(job::darkness), 10);
+    EXPECT_EQ(rec().get(record::darkness), 10);
 }
 
 TEST_F(Setup, StoredFieldsOfTheSimpleOptions) {
     select({.printer_type = 8});
     const RecordView r = rec();
-    r.set(job::form_store_enabled, 0);
+    r.set(record::form_store_enabled, 0);
     save("Reconfigure Memory:", 0);
-    EXPECT_EQ(r.get(job::memory_reconfigure), 0);
-    EXPECT_EQ(r.get(job::form_store_enabled), 1);
+    EXPECT_EQ(r.get(record::memory_reconfigure), 0);
+    EXPECT_EQ(r.get(record::form_store_enabled), 1);
     save("Memory Management:", 1);
-    EXPECT_EQ(r.get(job::memory_auto), 1);
+    EXPECT_EQ(r.get(record::memory_auto), 1);
     save("Image Buffer Size:", 100);
     save("Form Memory Size:", 20);
     save("Graphics Memory Size:", 508);
-    EXPECT_EQ(r.get(job::image_buffer_size), 100);
-    EXPECT_EQ(r.get(job::form_memory_size), 20);
-    EXPECT_EQ(r.get(job::graphics_memory_size), 508);
+    EXPECT_EQ(r.get(record::image_buffer_size), 100);
+    EXPECT_EQ(r.get(record::form_memory_size), 20);
+    EXPECT_EQ(r.get(record::graphics_memory_size), 508);
     save("Graphics Memory Size:", 509);
-    EXPECT_EQ(r.get(job::graphics_memory_size), 0);
+    EXPECT_EQ(r.get(record::graphics_memory_size), 0);
     save("Sensor Type:", 2);
-    EXPECT_EQ(r.get(job::sensor_type), 2);
+    EXPECT_EQ(r.get(record::sensor_type), 2);
     save("Extra Gap Offset:", 999);
-    EXPECT_EQ(r.get(job::extra_gap_offset), 999);
+    EXPECT_EQ(r.get(record::extra_gap_offset), 999);
     save("Print Direction:", 1);
-    EXPECT_EQ(r.get(job::print_direction), 1);
+    EXPECT_EQ(r.get(record::print_direction), 1);
     save("Label Present Sensor:", 1);
-    EXPECT_EQ(r.get(job::label_present_sensor), 1);
+    EXPECT_EQ(r.get(record::label_present_sensor), 1);
     save("Black Line Offset Direction:", 1);
-    EXPECT_EQ(r.get(job::black_line_direction), 1);
+    EXPECT_EQ(r.get(record::black_line_direction), 1);
     save("Top of Form Backup:", 1);
-    EXPECT_EQ(r.get(job::top_of_form_backup), 2);
+    EXPECT_EQ(r.get(record::top_of_form_backup), 2);
     // Another model keeps the stored options; its own dialog adds the backup and feed.
     select({.model_class = 0, .reduced_options = 0, .resolution_code = 1, .printer_type = 8});
-    rec().set(job::label_height, 2000);
+    rec().set(record::label_height, 2000);
     save("Top of Form Backup:", 0);
-    EXPECT_EQ(r.get(job::top_of_form_backup), 1);
+    EXPECT_EQ(r.get(record::top_of_form_backup), 1);
     save("Top of Form Backup:", 7);
-    EXPECT_EQ(r.get(job::top_of_form_backup), 1);
+    EXPECT_EQ(r.get(record::top_of_form_backup), 1);
 
     select({.printer_type = 2});
     save("Print Method:", 1);
-    EXPECT_EQ(r.get(job::print_method), 1);
+    EXPECT_EQ(r.get(record::print_method), 1);
     select({.printer_type = 9});
     save("Label Cutter:", 1);
-    EXPECT_EQ(r.get(job::label_cutter), 1);
+    EXPECT_EQ(r.get(record::label_cutter), 1);
 }
 
 TEST_F(Setup, AsGraphicOptionsChangeOnlyTheHostsCapabilityTables) {
     select({});
     const RecordView r = rec();
-    EXPECT_EQ(r.get(job::barcode_table, 7, barcode_entry::barcode_flags), 0x1CFFu);
+    EXPECT_EQ(r.get(record::barcode_table, 7, barcode_entry::barcode_flags), 0x1CFFu);
     save("Print UCC/EAN 128 as Graphic:", 1);
-    EXPECT_EQ(r.get(job::barcode_table, 7, barcode_entry::barcode_flags), 0xDCFFu);
+    EXPECT_EQ(r.get(record::barcode_table, 7, barcode_entry::barcode_flags), 0xDCFFu);
     save("Print UCC/EAN 128 as Graphic:", 0);
-    EXPECT_EQ(r.get(job::barcode_table, 7, barcode_entry::barcode_flags), 0x1CFFu);
-    r.set(job::barcode_table, 7, barcode_entry::barcode_flags, 0xFFFF3CFFu);
+    EXPECT_EQ(r.get(record::barcode_table, 7, barcode_entry::barcode_flags), 0x1CFFu);
+    r.set(record::barcode_table, 7, barcode_entry::barcode_flags, 0xFFFF3CFFu);
     save("Print UCC/EAN 128 as Graphic:", 1);
-    EXPECT_EQ(r.get(job::barcode_table, 7, barcode_entry::barcode_flags), 0xFFFFFCFFu);
+    EXPECT_EQ(r.get(record::barcode_table, 7, barcode_entry::barcode_flags), 0xFFFFFCFFu);
 
     save("Print MaxiCode as a Graphic:", 1);
-    EXPECT_EQ(r.get(job::symbol2d_table, 0, symbol2d_entry::as_graphic), 3);
+    EXPECT_EQ(r.get(record::symbol2d_table, 0, symbol2d_entry::as_graphic), 3);
     save("Print MaxiCode as a Graphic:", 2);
-    EXPECT_EQ(r.get(job::symbol2d_table, 0, symbol2d_entry::as_graphic), 0);
+    EXPECT_EQ(r.get(record::symbol2d_table, 0, symbol2d_entry::as_graphic), 0);
 
     // No code-8 or MaxiCode entry among the registered ones: nothing is written.
-    r.set(job::barcode_count, std::uint8_t{7});
-    const std::uint32_t entry_7 = r.get(job::barcode_table, 7, barcode_entry::barcode_flags);
+    r.set(record::barcode_count, std::uint8_t{7});
+    const std::uint32_t entry_7 = r.get(record::barcode_table, 7, barcode_entry::barcode_flags);
     save("Print UCC/EAN 128 as Graphic:", 0);
-    EXPECT_EQ(r.get(job::barcode_table, 7, barcode_entry::barcode_flags), entry_7);
-    r.set(job::symbol2d_table, 0, symbol2d_entry::symbology, 6);
+    EXPECT_EQ(r.get(record::barcode_table, 7, barcode_entry::barcode_flags), entry_7);
+    r.set(record::symbol2d_table, 0, symbol2d_entry::symbology, 6);
     save("Print MaxiCode as a Graphic:", 1);
-    EXPECT_EQ(r.get(job::symbol2d_table, 0, symbol2d_entry::as_graphic), 0);
+    EXPECT_EQ(r.get(record::symbol2d_table, 0, symbol2d_entry::as_graphic), 0);
 }
 
 // Positions outside the dialog, and an option the PrinterType does not have, change nothing.
@@ -569,7 +570,7 @@ TEST_F(Setup, SavevarOutsideTheDialogChangesNothing) {
 // The values chosen in the dialog reach the job header.
 TEST_F(Setup, ChosenValuesReachTheJobHeader) {
     select({.model_class = 0, .reduced_options = 0, .resolution_code = 1, .printer_type = 1});
-    rec().set(job::label_height, 2000);
+    rec().set(record::label_height, 2000);
     save("Darkness:", 10);
     save("Print speed:", 3);  // "4 inches/sec" is not offered here: choice 1 is stored
     save("Print speed:", 1);
@@ -591,7 +592,7 @@ TEST_F(Setup, ChosenValuesReachTheJobHeader) {
 
     // Another model keeps the stored options; its own dialog adds the backup and feed.
     select({.model_class = 0, .reduced_options = 0, .resolution_code = 1, .printer_type = 8});
-    rec().set(job::label_height, 2000);
+    rec().set(record::label_height, 2000);
     save("Top of Form Backup:", 0);
     save("Media Feed Adjustment:", 12);
     save("Sensor Type:", 0);

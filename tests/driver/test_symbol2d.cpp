@@ -110,9 +110,9 @@ TEST_F(Symbol2d, Pdf417SizesGoThroughThePositionMappings) {
     s.narrow = 4;
     EXPECT_EQ(fixed(s), line("b212,203,P,102,13778,f0,x5,y15,r10,l5,\"PDF DATA\""));
     // Right-aligned labels move the sizes with the offsets.
-    rec().set(job::model_class, 2);
-    rec().set(job::left_offset, 50);
-    rec().set(job::top_offset, 50);
+    rec().set(record::model_class, 2);
+    rec().set(record::left_offset, 50);
+    rec().set(record::top_offset, 50);
     EXPECT_EQ(fixed(pdf417()), line("b231,193,P,91,493,f0,x3,y13,r10,l5,\"PDF DATA\""));
 }
 
@@ -148,8 +148,8 @@ TEST_F(Symbol2d, PassesThatSendALine) {
             EXPECT_EQ(bar().get(barcode_object::variable_mark), row.mark == 0 ? 0u : 0xFFFFu);
         }
         // The variable pass sends no line but keeps each symbol's number.
-        EXPECT_EQ(rec().get(job::variable_count), row.sent == reference ? 7 : 5) << "row " << i;
-        EXPECT_EQ(rec().get(job::max_object_bottom), 0) << "row " << i;
+        EXPECT_EQ(rec().get(record::variable_count), row.sent == reference ? 7 : 5) << "row " << i;
+        EXPECT_EQ(rec().get(record::max_object_bottom), 0) << "row " << i;
     }
 }
 
@@ -180,7 +180,7 @@ TEST_F(Symbol2d, ParameterStringsThatDoNotFitAreNotSent) {
     s.mark = 1;
     set(s);
     EXPECT_EQ(draw_in(1), "");
-    EXPECT_EQ(rec().get(job::variable_count), 0);
+    EXPECT_EQ(rec().get(record::variable_count), 0);
 }
 
 TEST_F(Symbol2d, OtherTwoDimensionalIndicesSendNothing) {

@@ -36,8 +36,8 @@ class TextObjects : public DriverTest {
     void SetUp() override {
         job.select_model(0, 0, 1, 0, 2);
         RecordView r = rec();
-        r.set(job::label_width, 4000);
-        r.set(job::last_text_font, -1);
+        r.set(record::label_width, 4000);
+        r.set(record::last_text_font, -1);
         job.call(ep().setclip, 0, 0, 4000, 2000);
         job.set_form_mode(0);
     }
@@ -56,7 +56,7 @@ class TextObjects : public DriverTest {
 
 TEST_F(TextObjects, FontZeroAtRotationsZeroAndOne) {
     EXPECT_EQ(draw({}), line("A203,193,0,1,1,1,N,\"ABC\""));
-    EXPECT_EQ(rec().get(job::last_text_font), 0);
+    EXPECT_EQ(rec().get(record::last_text_font), 0);
     Text turned;
     turned.rotation = 1;
     EXPECT_EQ(draw(turned), line("A193,203,3,1,1,1,N,\"ABC\""));
@@ -99,9 +99,9 @@ TEST_F(TextObjects, OneLinePerText) {
 
 TEST_F(TextObjects, ThreeHundredDpiBaseline) {
     RecordView r = rec();
-    r.set(job::resolution_code, 0);
-    r.set(job::dpi_x, 300);
-    r.set(job::dpi_y, 300);
+    r.set(record::resolution_code, 0);
+    r.set(record::dpi_x, 300);
+    r.set(record::dpi_y, 300);
     job.call(ep().setclip, 0, 0, 4000, 2000);  // 14, 0, 1214, 600
     // 48 dots and three quarters more: 84.
     EXPECT_EQ(draw({.height = 393, .width = 179, .font = 4}), line("A300,216,0,5,1,1,N,\"ABC\""));
@@ -146,14 +146,14 @@ TEST_F(TextObjects, ClippingInTheFourDirections) {
 // PrinterType 6 has narrower cells in font 0: 8 dots a character instead of 9.
 TEST_F(TextObjects, AdvanceFollowsTheRegisteredCell) {
     job.select_model(0, 0, 1, 0, 6);
-    rec().set(job::label_width, 4000);
+    rec().set(record::label_width, 4000);
     job.call(ep().setclip, 0, 0, 4000, 2000);
     EXPECT_EQ(draw({.x = -45, .text = "ABCDEF"}), line("A16,193,0,1,1,1,N,\"CDEF\""));
     EXPECT_EQ(draw({.x = 3896, .text = "ABCDEF", .width = 80}), line("A800,193,0,1,2,1,N,\"A\""));
 }
 
 TEST_F(TextObjects, UnclippedWhenTheExtraStringsAreOn) {
-    rec().set(job::extra_strings_enabled, 1);
+    rec().set(record::extra_strings_enabled, 1);
     EXPECT_EQ(draw({.x = -45, .text = "ABCDEF"}), line("A0,193,0,1,1,1,N,\"ABCDEF\""));
     EXPECT_EQ(draw({.y = 2100, .text = "ABCDEF"}), line("A203,416,0,1,1,1,N,\"ABCDEF\""));
 }
@@ -184,9 +184,9 @@ TEST_F(TextObjects, LowestRowReached) {
     };
     for (const Row& row : rows) {
         job.set_form_mode(row.form_mode);
-        rec().set(job::max_object_bottom, row.before);
+        rec().set(record::max_object_bottom, row.before);
         draw(row.text);
-        EXPECT_EQ(rec().get(job::max_object_bottom), row.after) << "row " << (&row - rows);
+        EXPECT_EQ(rec().get(record::max_object_bottom), row.after) << "row " << (&row - rows);
     }
 }
 
@@ -227,21 +227,21 @@ TEST_F(TextObjects, PassesFixedAndVariable) {
     for (const Row& row : rows) {
         const auto n = &row - rows;
         RecordView r = rec();
-        r.set(job::printer_type, row.printer_type);
-        r.set(job::variable_mode, row.variable_mode);
-        r.set(job::form_store_enabled, row.form_store_enabled);
-        r.set(job::variable_count, 7);
-        r.set(job::last_text_font, -1);
+        r.set(record::printer_type, row.printer_type);
+        r.set(record::variable_mode, row.variable_mode);
+        r.set(record::form_store_enabled, row.form_store_enabled);
+        r.set(record::variable_count, 7);
+        r.set(record::last_text_font, -1);
         job.set_form_mode(row.form_mode);
         EXPECT_EQ(draw({.mark = row.mark}), row.line ? line(row.line) : "") << "row " << n;
-        EXPECT_EQ(r.get(job::variable_count), row.variable_count_after) << "row " << n;
-        EXPECT_EQ(r.get(job::last_text_font), row.last_font_after) << "row " << n;
+        EXPECT_EQ(r.get(record::variable_count), row.variable_count_after) << "row " << n;
+        EXPECT_EQ(r.get(record::last_text_font), row.last_font_after) << "row " << n;
     }
 }
 
 TEST_F(TextObjects, VariableNumbersHaveNoUpperBound) {
-    rec().set(job::variable_mode, 1);
-    rec().set(job::variable_count, 99);
+    rec().set(record::variable_mode, 1);
+    rec().set(record::variable_count, 99);
     EXPECT_EQ(draw({.mark = 1}), line("A203,193,0,1,1,1,N,V99"));
     EXPECT_EQ(draw({.mark = 1}), line("A203,193,0,1,1,1,N,V100"));
 }
@@ -249,9 +249,9 @@ TEST_F(TextObjects, VariableNumbersHaveNoUpperBound) {
 // Text and barcodes share one count within a form: two variable texts while the form is built,
 // then a variable barcode while variables are declared.
 TEST_F(TextObjects, VariableNumbersAcrossTextAndBarcodes) {
-    std::memcpy(rec().chars(job::form_name), "SHIPLBL", 8);
-    rec().set(job::variable_mode, 1);
-    rec().set(job::variable_count, 42);
+    std::memcpy(rec().chars(record::form_name), "SHIPLBL", 8);
+    rec().set(record::variable_mode, 1);
+    rec().set(record::variable_count, 42);
     job.call(ep().pageinit, 0);
     EXPECT_EQ(take_bytes(), line("FK\"SHIPLBL\"") + line("FS\"SHIPLBL\""));
     EXPECT_EQ(draw({.mark = 1}), line("A203,193,0,1,1,1,N,V00"));
@@ -269,28 +269,28 @@ TEST_F(TextObjects, VariableNumbersAcrossTextAndBarcodes) {
     job.call(ep().drawbar);
     const std::string barcode_line = take_bytes();
     EXPECT_NE(barcode_line.find(",V02\n\r\n"), std::string::npos) << barcode_line;
-    EXPECT_EQ(rec().get(job::variable_count), 3);
+    EXPECT_EQ(rec().get(record::variable_count), 3);
     // Once the form is recalled, variable texts carry their data.
     job.set_form_mode(3);
     EXPECT_EQ(draw({.text = "42", .mark = 1}), line("A203,193,0,1,1,1,N,\"42\""));
-    EXPECT_EQ(rec().get(job::variable_count), 3);
+    EXPECT_EQ(rec().get(record::variable_count), 3);
 }
 
 // A text that is not drawn leaves no trace of its font.
 TEST_F(TextObjects, LastFontOnlyAfterATextIsFinished) {
     EXPECT_EQ(draw({.height = 166, .width = 78, .font = 3}), line("A203,183,0,4,1,1,N,\"ABC\""));
-    EXPECT_EQ(rec().get(job::last_text_font), 3);
+    EXPECT_EQ(rec().get(record::last_text_font), 3);
     EXPECT_EQ(draw({.y = 2100, .font = 2}), "");
-    EXPECT_EQ(rec().get(job::last_text_font), 3);
+    EXPECT_EQ(rec().get(record::last_text_font), 3);
     job.set_form_mode(5);
     EXPECT_EQ(draw({.font = 1}), "");
-    EXPECT_EQ(rec().get(job::last_text_font), 3);
+    EXPECT_EQ(rec().get(record::last_text_font), 3);
 }
 
 // Faults of the DATA field and the font table that a host or its data can provoke.
 
 TEST_F(TextObjects, DataFieldNeverOverrunsAndNeverSplitsAnEscape) {
-    rec().set(job::extra_strings_enabled, 1);  // no clipping: only the buffer limits the text
+    rec().set(record::extra_strings_enabled, 1);  // no clipping: only the buffer limits the text
     const std::string a255(255, 'a');
     const std::string a254(254, 'a');
     std::string escaped_quotes;
@@ -310,7 +310,7 @@ TEST_F(TextObjects, DataFieldNeverOverrunsAndNeverSplitsAnEscape) {
     for (const Row& row : rows) {
         EXPECT_EQ(draw({.text = row.text.c_str()}), line("A203,193,0,1,1,1,N,\"" + row.data + "\""))
             << "row " << (&row - rows);
-        EXPECT_EQ(rec().string(job::object_data), row.data) << "row " << (&row - rows);
+        EXPECT_EQ(rec().string(record::object_data), row.data) << "row " << (&row - rows);
     }
 }
 
@@ -343,16 +343,16 @@ TEST_F(TextObjects, LineBreaksNeverReachTheWire) {
 TEST_F(TextObjects, FontsWithoutAnEntrySendNothing) {
     for (std::int32_t font : {-1, 5, 6, 24, 25, 1000, -2147483647 - 1}) {
         EXPECT_EQ(draw({.font = font}), "") << font;
-        EXPECT_EQ(rec().get(job::last_text_font), -1) << font;
+        EXPECT_EQ(rec().get(record::last_text_font), -1) << font;
     }
     // An entry the capability registration never filled has no font selector.
-    rec().set(job::font_table, 2, font_entry::printer_font, 0);
+    rec().set(record::font_table, 2, font_entry::printer_font, 0);
     EXPECT_EQ(draw({.font = 2}), "");
 }
 
 TEST_F(TextObjects, FontsWithoutSizesDoNotDivideByZero) {
     // Cell width 4: 4 x 203 / 1000 is an advance of 0 dots.
-    rec().set(job::font_table, 1, font_entry::cell_width, 4);
+    rec().set(record::font_table, 1, font_entry::cell_width, 4);
     EXPECT_EQ(draw({.height = 119, .width = 4, .font = 1}), line("A203,189,0,2,1,1,N,\"ABC\""));
     // Every character stands on the start: all of them share its side of an edge.
     EXPECT_EQ(draw({.x = -45, .height = 119, .width = 4, .font = 1}),
@@ -362,15 +362,15 @@ TEST_F(TextObjects, FontsWithoutSizesDoNotDivideByZero) {
     EXPECT_EQ(draw({.y = -100, .height = 119, .width = 4, .rotation = 3, .font = 1}),
               line("A217,-19,1,2,1,1,N,\"\""));
     // No cell sizes at all: multiplier 1.
-    rec().set(job::font_table, 1, font_entry::cell_width, 0);
-    rec().set(job::font_table, 1, font_entry::cell_height, 0);
+    rec().set(record::font_table, 1, font_entry::cell_width, 0);
+    rec().set(record::font_table, 1, font_entry::cell_height, 0);
     EXPECT_EQ(draw({.height = 5000, .width = 5000, .font = 1}), line("A203,189,0,2,1,1,N,\"ABC\""));
 }
 
 TEST_F(TextObjects, ExtremeValuesWrapInsteadOfTrapping) {
     const std::int32_t lowest = -2147483647 - 1;
     const std::int32_t highest = 2147483647;
-    rec().set(job::dpi_x, highest);
+    rec().set(record::dpi_x, highest);
     for (std::int32_t rotation : {0, 1, 2, 3, lowest, highest}) {
         for (std::int32_t at : {lowest, -1, 0, highest}) {
             draw({.x = at,
@@ -435,7 +435,7 @@ TEST_F(TextSizeAdjustment, SnapsSizesAndPositions) {
 }
 
 TEST_F(TextSizeAdjustment, GridIsInPrinterDotsOfTheHead) {
-    rec().set(job::dpi_x, 300);
+    rec().set(record::dpi_x, 300);
     Values v{1000, 85, 49};  // dot 300 to 304, written back at 203.2 dots per inch
     EXPECT_EQ(adjust(0, v), 1);
     EXPECT_EQ(v.x, 1496);
@@ -449,7 +449,7 @@ TEST_F(TextSizeAdjustment, FontsWithoutCellsAdjustNothing) {
         EXPECT_EQ(v.height, 500u);
         EXPECT_EQ(v.width, 100u);
     }
-    rec().set(job::font_table, 3, font_entry::cell_height, 0);
+    rec().set(record::font_table, 3, font_entry::cell_height, 0);
     Values v{1000, 500, 100};
     EXPECT_EQ(adjust(3, v), 0);
     EXPECT_EQ(v.x, 1000);

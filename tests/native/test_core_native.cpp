@@ -63,26 +63,26 @@ TEST(NativeJobFrame, WholeJobWithHostileRecordValues) {
     const Job job = host.job();
     RecordView r = host.record();
     // Extreme values everywhere the frame computes: every sum and product must wrap, not trap.
-    r.set(job::label_height, 2147483647);
-    r.set(job::dpi_y, 2147483647);
-    r.set(job::dpi_x, -2147483647 - 1);
-    r.set(job::memory_reconfigure, 1);
-    r.set(job::memory_size_kb, -2147483647 - 1);
-    r.set(job::max_object_bottom, -2147483647 - 1);
-    r.set(job::sensor_type, 1);
-    r.set(job::max_print_width, -2147483647 - 1);
-    r.set(job::label_width, 2147483647);
-    r.set(job::top_offset, -2147483647 - 1);
-    auto name = r.bytes(job::label_name);
+    r.set(record::label_height, 2147483647);
+    r.set(record::dpi_y, 2147483647);
+    r.set(record::dpi_x, -2147483647 - 1);
+    r.set(record::memory_reconfigure, 1);
+    r.set(record::memory_size_kb, -2147483647 - 1);
+    r.set(record::max_object_bottom, -2147483647 - 1);
+    r.set(record::sensor_type, 1);
+    r.set(record::max_print_width, -2147483647 - 1);
+    r.set(record::label_width, 2147483647);
+    r.set(record::top_offset, -2147483647 - 1);
+    auto name = r.bytes(record::label_name);
     for (auto& b : name) b = std::byte{'N'};  // no terminator
-    auto form = r.bytes(job::form_name);
+    auto form = r.bytes(record::form_name);
     for (auto& b : form) b = std::byte{'F'};
-    r.set(job::variable_data_length, 1 << 30);
+    r.set(record::variable_data_length, 1 << 30);
     maininit(job);
-    EXPECT_EQ(r.string(job::form_name), "NNNNNNNN");
+    EXPECT_EQ(r.string(record::form_name), "NNNNNNNN");
     setclip(job, 2147483647, -2147483647 - 1, -1, 1);
     for (std::uint8_t mode : {std::uint8_t{0}, std::uint8_t{1}, std::uint8_t{3}, std::uint8_t{5}}) {
-        r.set(job::form_mode, mode);
+        r.set(record::form_mode, mode);
         pageinit(job);
         page_end(job);
     }

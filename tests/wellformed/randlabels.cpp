@@ -81,17 +81,17 @@ struct Dots {
 class Geometry {
    public:
     explicit Geometry(RecordView r)
-        : dpi_x_(r.get(job::dpi_x)),
-          dpi_y_(r.get(job::dpi_y)),
-          length_((r.get(job::label_height) * r.get(job::dpi_y) + 500) / 1000) {
-        const std::int32_t d = r.get(job::max_print_width) - r.get(job::label_width);
-        right_aligned_ = r.get(job::model_class) == 2 && r.get(job::printer_type) != 13;
-        x_offset_ = right_aligned_ ? r.get(job::left_offset) + d : d >> 1;
-        top_offset_ = r.get(job::top_offset);
+        : dpi_x_(r.get(record::dpi_x)),
+          dpi_y_(r.get(record::dpi_y)),
+          length_((r.get(record::label_height) * r.get(record::dpi_y) + 500) / 1000) {
+        const std::int32_t d = r.get(record::max_print_width) - r.get(record::label_width);
+        right_aligned_ = r.get(record::model_class) == 2 && r.get(record::printer_type) != 13;
+        x_offset_ = right_aligned_ ? r.get(record::left_offset) + d : d >> 1;
+        top_offset_ = r.get(record::top_offset);
         // The printer's widest head at this resolution, less the 8-dot reference point and a
         // margin for rounding: what the stream's own label can hold across.
         const std::int32_t head = dpi_x_ >= 300 ? 1248 : 832;
-        const std::int32_t mapped_width = map_x(r.get(job::label_width));
+        const std::int32_t mapped_width = map_x(r.get(record::label_width));
         area_ = {margin, margin, std::min(head - 8, mapped_width) - margin, length_ - margin};
     }
 
@@ -382,9 +382,9 @@ class LabelMaker {
         const std::int32_t font = rng_.in(0, 4);
         const RecordView r = job_.record();
         const auto cell_h = static_cast<std::uint32_t>(
-            r.get(job::font_table, static_cast<std::size_t>(font), font_entry::cell_height));
+            r.get(record::font_table, static_cast<std::size_t>(font), font_entry::cell_height));
         const auto cell_w = static_cast<std::uint32_t>(
-            r.get(job::font_table, static_cast<std::size_t>(font), font_entry::cell_width));
+            r.get(record::font_table, static_cast<std::size_t>(font), font_entry::cell_width));
         const std::int32_t rotation = rng_.in(0, 3);
         const bool vertical = rotation % 2 == 1;
         std::int32_t v_mult = rng_.chance(70) ? rng_.in(1, 3) : rng_.in(1, 9);
@@ -600,7 +600,7 @@ class LabelMaker {
         // PrinterType 10 stores the file's header unchanged before the decoded rows, so the stored
         // file reads back as the same image only when decoding changes nothing: no runs, and lines
         // that need no padding.
-        const bool literal = job_.record().get(job::printer_type) == 10;
+        const bool literal = job_.record().get(record::printer_type) == 10;
         auto width =
             static_cast<std::uint16_t>(rng_.in(1, std::min(300, area_.x1 - area_.x0 - 10)));
         if (literal) width = static_cast<std::uint16_t>((width + 15) / 16 * 16);
@@ -739,13 +739,13 @@ void print_job(host::HostJob& job, Random& rng, bool extra_strings) {
     const RecordView r = job.record();
     // Lines by their two corners or by origin and size.
     job.call(job.entry().PrinterMessage, 11, 0, rng.chance(50) ? 1 : 0, 0);
-    const std::int32_t max_length = r.get(job::max_label_length);
+    const std::int32_t max_length = r.get(record::max_label_length);
     const std::int32_t height =
         rng.in(400, std::max(400, std::min(max_length > 0 ? max_length : 4000, 4000)));
-    r.set(job::label_width, r.get(job::max_print_width));
-    r.set(job::label_height, height);
+    r.set(record::label_width, r.get(record::max_print_width));
+    r.set(record::label_height, height);
     // Variable objects are drawn with their data after each recall, never as V references.
-    r.set(job::variable_mode, 2);
+    r.set(record::variable_mode, 2);
     job.set_label_name(label_name(rng));
     const Geometry geometry(r);
     LabelMaker maker(job, rng, geometry, extra_strings);
@@ -794,7 +794,7 @@ int run(int argc, char** argv) {
     host::Module module(host::default_module_path(argv[0]));
     const auto models = host::read_model_table(module);
     std::map<std::int32_t, std::vector<host::ModelRecord>> by_type;
-    for (const auto& m : models) by_type[m.param_d].push_back(m);
+    for (const auto& m : models) by_type[m.printer_type].push_back(m);
     Random rng(seed);
     for (const auto& [printer_type, list] : by_type) {
         // A few printers of this type, each one job record for all its jobs.
@@ -809,7 +809,7 @@ int run(int argc, char** argv) {
             for (int j = printer; j < jobs; j += printers_per_type)
                 print_job(job, rng, extra_strings);
             const auto path =
-                out_dir / stream_name(printer_type, printer, job.record().get(job::dpi_x));
+                out_dir / stream_name(printer_type, printer, job.record().get(record::dpi_x));
             std::ofstream file(path, std::ios::binary);
             file.write(sink.out.data(), static_cast<std::streamsize>(sink.out.size()));
             if (!file) {

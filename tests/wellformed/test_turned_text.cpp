@@ -26,7 +26,7 @@ class TurnedText : public DriverTest {
    protected:
     void SetUp() override {
         job.select_model(0, 0, 1, 0, 2);
-        rec().set(job::label_width, 4000);
+        rec().set(record::label_width, 4000);
         job.call(ep().setclip, 0, 0, 4000, 2000);
         job.set_form_mode(0);
     }
