@@ -12,17 +12,12 @@
 #include "graphics/pcx.h"
 #include "lines/lines.h"
 #include "setup/capabilities.h"
-#include "setup/model_table.h"
 #include "setup/setup_dialog.h"
 #include "text/text.h"
+#include "platform.h"
 
 static_assert(sizeof(void*) == 4, "the driver's ABI stores 32-bit pointers in the shared record");
 
-#if defined(_WIN32)
-#define EPL2_EXPORT  // exported by name through the module's .def file
-#else
-#define EPL2_EXPORT __attribute__((visibility("default")))
-#endif
 
 namespace epl2 {
 
@@ -231,29 +226,9 @@ EPL2_EXPORT std::int32_t fontsynonym(std::uint32_t, std::uint32_t, std::uint32_t
 EPL2_EXPORT std::int32_t savevar2(std::uint32_t, std::uint32_t, std::uint32_t) { return 0; }
 // clang-format on
 
-#if defined(_WIN32)
-// The DLL links no C runtime start-up code (nothing to construct, nothing to allocate): this is its
-// whole entry point.
-__stdcall int DllMainCRTStartup(void*, unsigned long, void*) {
-    return 1;
-}
-#endif
 
 }  // extern "C"
 
-// ---- The model table on Linux --------------------------------------------------------------
-// A shared object has no resource section: the host finds the bytes that the DLL carries as its
-// "DBI" resource (id 1, language 1033) under these two data symbols instead.
-#if !defined(_WIN32)
-extern "C" {
-EPL2_EXPORT extern const std::array<std::uint8_t, epl2::model_table::size> resource_DBI_1_1033;
-EPL2_EXPORT extern const std::uint32_t resource_DBI_1_1033_size;
-}
-constinit const std::array<std::uint8_t, epl2::model_table::size> resource_DBI_1_1033 =
-    epl2::model_table_resource;
-constinit const std::uint32_t resource_DBI_1_1033_size = epl2::model_table::size;
-#endif
-// ---- End of the model table ------------------------------------------------------------------
 
 // The definitions above must match the declarations generated from the entry point list.
 #include "entry_points.h"
