@@ -13,7 +13,10 @@ int main(int argc, char** argv) {
     int files = 0;
     for (int i = 1; i < argc; ++i) {
         std::filesystem::path root(argv[i]);
-        if (!std::filesystem::exists(root)) continue;
+        if (!std::filesystem::is_directory(root)) {
+            std::fprintf(stderr, "no corpus folder %s\n", argv[i]);
+            return 1;
+        }
         for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
             if (!entry.is_regular_file()) continue;
             std::ifstream in(entry.path(), std::ios::binary);
@@ -24,5 +27,6 @@ int main(int argc, char** argv) {
         }
     }
     std::printf("replayed %d inputs\n", files);
-    return 0;
+    // A replay of nothing proves nothing: an empty or misplaced corpus fails.
+    return files > 0 ? 0 : 1;
 }

@@ -8,20 +8,16 @@ seconds="${1:-30}"
 bash scripts/install-deps.sh >/dev/null
 cmake --preset fuzz >/dev/null
 targets=$(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
-[[ -d preview/fuzz ]] && targets="$targets $(cd preview/fuzz && ls fuzz_*.cpp 2>/dev/null | sed 's/\.cpp$//')"
-[[ -d host/eplhost/fuzz ]] && targets="$targets $(cd host/eplhost/fuzz && ls fuzz_*.cpp 2>/dev/null | sed 's/\.cpp$//')"
 cmake --build --preset fuzz -j "$(nproc)" --target $targets
 mkdir -p build/fuzz/crashes
 status=0
 for t in $targets; do
-  seeds=""
-  for d in fuzz/corpus/$t preview/fuzz/corpus/$t host/eplhost/fuzz/corpus/$t; do [[ -d $d ]] && seeds="$seeds $d"; done
   scratch="build/fuzz/corpus-$t"
   mkdir -p "$scratch"
-  exe=$(find build/fuzz -type f -name "$t" -perm -u+x | head -1)
+  exe=build/fuzz/fuzz/$t
   echo "== fuzz: $t for ${seconds}s"
   if ! "$exe" -seed="${EPL2_FUZZ_SEED:-1}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-        -artifact_prefix=build/fuzz/crashes/"$t"- "$scratch" $seeds 2>build/fuzz/$t.log; then
+        -artifact_prefix=build/fuzz/crashes/"$t"- "$scratch" fuzz/corpus/$t 2>build/fuzz/$t.log; then
     status=1
     tail -40 build/fuzz/$t.log
   fi
