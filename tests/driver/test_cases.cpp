@@ -1,0 +1,492 @@
+// The module driven by case files: each tests/driver/cases/*.cases file holds cases that call the
+// real epl2drv.so through its entry points, as a host does, and compare every byte it sends, each
+// call's result and the record fields it leaves. The language is small on purpose; see
+// tests/driver/cases/README.md.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver_test.h"
+#include "pcx_header.h"
+
+namespace epl2::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Line {
+    int number = 0;
+    std::string text;
+};
+
+struct Case {
+    std::string file, name;
+    std::vector<Line> lines;
+};
+
+// ---- Reading case files ----------------------------------------------------------------------
+
+std::string unescape(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out.push_back(text[i]);
+            continue;
+        }
+        const char c = text[++i];
+        switch (c) {
+            case 'n':
+                out.push_back('\n');
+                break;
+            case 'r':
+                out.push_back('\r');
+                break;
+            case 't':
+                out.push_back('\t');
+                break;
+            case '0':
+                out.push_back('\0');
+                break;
+            case 'x':
+                out.push_back(
+                    static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16)));
+                i += 2;
+                break;
+            default:
+                out.push_back(c);
+        }
+    }
+    return out;
+}
+
+// Words separated by blanks; a "quoted word" may hold blanks and escapes and keeps its quotes
+// (so that a value can tell a string from a number).
+std::vector<std::string> words_of(std::string_view text) {
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == ' ' || text[i] == '\t') {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        if (text[i] == '"') {
+            for (++end; end < text.size() && text[end] != '"'; ++end)
+                if (text[end] == '\\') ++end;
+            ++end;
+        } else {
+            while (end < text.size() && text[end] != ' ' && text[end] != '\t') ++end;
+        }
+        words.emplace_back(text.substr(i, end - i));
+        i = end;
+    }
+    return words;
+}
+
+// A file's cases, with every `use NAME` replaced by the lines of its `define NAME` block.
+std::vector<Case> read_cases(const fs::path& path) {
+    std::ifstream in(path);
+    std::map<std::string, std::vector<Line>> blocks;
+    std::vector<Case> cases;
+    std::vector<Line>* into = nullptr;
+    std::string text;
+    for (int number = 1; std::getline(in, text); ++number) {
+        if (text.empty() || text[0] == '#') continue;
+        const std::vector<std::string> w = words_of(text);
+        if (w.empty()) continue;
+        if (w[0] == "define" && w.size() == 2) {
+            into = &blocks[w[1]];
+        } else if (w[0] == "case") {
+            cases.push_back({path.filename().string(), text.substr(5), {}});
+            into = &cases.back().lines;
+        } else if (w[0] == "use" && w.size() == 2 && into) {
+            const auto block = blocks.find(w[1]);
+            if (block == blocks.end())
+                throw std::runtime_error(path.string() + ":" + std::to_string(number) +
+                                         ": no block " + w[1]);
+            into->insert(into->end(), block->second.begin(), block->second.end());
+        } else if (into) {
+            into->push_back({number, text});
+        } else {
+            throw std::runtime_error(path.string() + ":" + std::to_string(number) +
+                                     ": outside a case");
+        }
+    }
+    return cases;
+}
+
+std::vector<Case> all_cases() {
+    std::vector<fs::path> files;
+    for (const auto& entry :
+         fs::directory_iterator(fs::path(EPL2_SOURCE_DIR) / "tests/driver/cases"))
+        if (entry.path().extension() == ".cases") files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    std::vector<Case> cases;
+    for (const fs::path& f : files) {
+        std::vector<Case> more = read_cases(f);
+        cases.insert(cases.end(), more.begin(), more.end());
+    }
+    return cases;
+}
+
+// ---- Fields by name ----------------------------------------------------------------------------
+
+// Reads and writes one field of a block by name: integers as numbers, byte arrays as strings.
+struct FieldAccess {
+    std::function<std::int64_t(std::byte*)> get;
+    std::function<void(std::byte*, std::int64_t)> set;
+    std::size_t offset = 0, width = 0;
+    bool integer = true;
+};
+
+template <class F>
+FieldAccess integer_field(F) {
+    return {[](std::byte* b) {
+                return static_cast<std::int64_t>(load_le<typename F::value_type>(b + F::offset));
+            },
+            [](std::byte* b, std::int64_t v) {
+                store_le(b + F::offset, static_cast<typename F::value_type>(v));
+            },
+            F::offset, F::width, true};
+}
+FieldAccess byte_field(std::size_t offset, std::size_t width) {
+    return {nullptr, nullptr, offset, width, false};
+}
+
+const std::map<std::string, FieldAccess>& record_fields() {
+    static const std::map<std::string, FieldAccess> fields = {
+#define EPL2_FIELD(type, offset, name) {#name, integer_field(record::name)},
+#define EPL2_BYTES(offset, size, name) {#name, byte_field(offset, size)},
+#define EPL2_TABLE(offset, stride, capacity, name) \
+    {#name, byte_field(offset, (stride) * (capacity))},
+#include "core/record_fields.inc"
+#undef EPL2_FIELD
+#undef EPL2_BYTES
+#undef EPL2_TABLE
+    };
+    return fields;
+}
+
+const std::map<std::string, FieldAccess>& barcode_fields() {
+    using namespace barcode_object;
+    static const std::map<std::string, FieldAccess> fields = {
+        {"symbology", integer_field(symbology)},
+        {"x", integer_field(x)},
+        {"y", integer_field(y)},
+        {"width", integer_field(width)},
+        {"height", integer_field(height)},
+        {"rotation", integer_field(rotation)},
+        {"data", integer_field(data)},
+        {"human_readable", integer_field(human_readable)},
+        {"ratio", integer_field(ratio)},
+        {"narrow", integer_field(narrow)},
+        {"addon", integer_field(addon)},
+        {"variable_mark", integer_field(variable_mark)},
+        {"security_level", integer_field(security_level)},
+        {"shape_limits", integer_field(shape_limits)},
+    };
+    return fields;
+}
+
+const std::map<std::string, FieldAccess>& pcx_fields() {
+    using namespace pcx_object;
+    static const std::map<std::string, FieldAccess> fields = {
+        {"x", integer_field(x)},
+        {"y", integer_field(y)},
+        {"file_size", integer_field(file_size)},
+        {"graphic_name", integer_field(graphic_name)},
+    };
+    return fields;
+}
+
+// ---- Running a case ---------------------------------------------------------------------------
+
+class CaseRun {
+   public:
+    explicit CaseRun(const Case& c) : case_(c), job_(driver_module(), sink_) {
+        slots_.fill(0xDEADBEEFu);
+    }
+
+    void run() {
+        for (std::size_t i = 0; i < case_.lines.size(); ++i) {
+            line_ = &case_.lines[i];
+            const std::vector<std::string> w = words_of(line_->text);
+            if (is_entry_point(w[0])) {
+                i = call_and_compare(w, i);
+            } else {
+                command(w);
+            }
+        }
+    }
+
+   private:
+    std::string where() const { return case_.file + ":" + std::to_string(line_->number); }
+
+    static bool is_expectation(const std::string& text) {
+        return text.starts_with("> ") || text == ">" || text.starts_with("| ") ||
+               text.starts_with("= ") || text == "...";
+    }
+
+    // One call, then its expectations: `> text` is a command line (text, LF, then CR LF), `| text`
+    // raw bytes with escapes, `= n` the result (0 when not given), `...` any bytes at all.
+    std::size_t call_and_compare(const std::vector<std::string>& w, std::size_t i) {
+        const Line* call_line = line_;
+        const std::int32_t result = call(w);
+        std::string expected;
+        std::int32_t expected_result = 0;
+        bool any_bytes = false;
+        while (i + 1 < case_.lines.size() && is_expectation(case_.lines[i + 1].text)) {
+            const std::string& e = case_.lines[++i].text;
+            if (e == "...")
+                any_bytes = true;
+            else if (e[0] == '>')
+                expected += (e.size() > 2 ? e.substr(2) : "") + "\n\r\n";
+            else if (e[0] == '|')
+                expected += unescape(e.substr(2));
+            else
+                expected_result = static_cast<std::int32_t>(std::stoll(e.substr(2), nullptr, 0));
+        }
+        const std::string sent = take_bytes();
+        line_ = call_line;
+        if (!any_bytes) {
+            EXPECT_EQ(printable(sent), printable(expected)) << where() << ": " << call_line->text;
+        }
+        EXPECT_EQ(result, expected_result) << where() << ": " << call_line->text;
+        return i;
+    }
+
+    static std::string printable(const std::string& bytes) {
+        std::string out;
+        for (unsigned char c : bytes) {
+            if (c == '\n')
+                out += "\\n";
+            else if (c == '\r')
+                out += "\\r";
+            else if (c == '\\')
+                out += "\\\\";
+            else if (c >= 0x20 && c < 0x7F)
+                out.push_back(static_cast<char>(c));
+            else {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "\\x%02X", c);
+                out += hex;
+            }
+        }
+        return out;
+    }
+
+    std::string take_bytes() {
+        std::string out = sink_.bytes();
+        sink_.clear();
+        return out;
+    }
+
+    // ---- Values ----
+
+    // A number, a "string" (its address, kept for the case), h (this job's handle), pcx (the
+    // image object's address) or &N (the address of word slot N).
+    std::uint32_t word_value(const std::string& w) {
+        if (w == "h") return job_.handle();
+        if (w == "pcx") return image_.word();
+        if (w.starts_with('"')) return job_.keep_string(unescape(w.substr(1, w.size() - 2)));
+        if (w.starts_with('&')) return host::word(&slots_.at(std::stoul(w.substr(1))));
+        return static_cast<std::uint32_t>(std::stoll(w, nullptr, 0));
+    }
+
+    static bool is_entry_point(const std::string& name) { return entry_index().count(name) != 0; }
+
+    static const std::map<std::string, int>& entry_index() {
+        static const std::map<std::string, int> index = [] {
+            std::map<std::string, int> m;
+            int n = 0;
+#define EPL2_ENTRY(result, name, words) m[#name] = n++;
+#include "entry_points.inc"
+#undef EPL2_ENTRY
+            return m;
+        }();
+        return index;
+    }
+
+    // Calls the entry point with the words given; missing trailing words are 0. A pointer result
+    // is its word; a call without a result answers 0.
+    std::int32_t call(const std::vector<std::string>& w) {
+        Words a{};
+        for (std::size_t k = 1; k < w.size() && k <= a.size(); ++k) a[k - 1] = word_value(w[k]);
+        const host::EntryPoints& e = job_.entry();
+#define EPL2_ENTRY(result, name, words) \
+    if (w[0] == #name) return invoke(e.name, a, std::make_index_sequence<words>{});
+#include "entry_points.inc"
+#undef EPL2_ENTRY
+        return 0;
+    }
+
+    using Words = std::array<std::uint32_t, 13>;
+    template <class R, class... A, std::size_t... K>
+    static std::int32_t invoke(R (*fn)(A...), const Words& a, std::index_sequence<K...>) {
+        if constexpr (std::is_void_v<R>) {
+            fn(a[K]...);
+            return 0;
+        } else if constexpr (std::is_pointer_v<R>) {
+            return static_cast<std::int32_t>(host::word(fn(a[K]...)));
+        } else {
+            return fn(a[K]...);
+        }
+    }
+
+    // ---- Commands ----
+
+    void command(const std::vector<std::string>& w) {
+        const std::string& c = w[0];
+        if (c == "model") {
+            job_.select_model(arg(w, 1), arg(w, 2), arg(w, 3), arg(w, 4), arg(w, 5));
+            EXPECT_EQ(take_bytes(), "") << where() << ": prtsetup sends nothing";
+        } else if (c == "set") {
+            set_fields(record_fields(), job_.record().data(), w);
+        } else if (c == "barcode") {
+            set_fields(barcode_fields(), job_.barcode().data(), w);
+        } else if (c == "pcx") {
+            set_fields(pcx_fields(), image_.view().data(), w);
+        } else if (c == "check") {
+            check_fields(w);
+        } else if (c == "image") {
+            make_image(w);
+        } else if (c == "chunk") {
+            const std::size_t from = static_cast<std::size_t>(arg(w, 1));
+            const std::size_t to = std::min(file_.size(), static_cast<std::size_t>(arg(w, 2)));
+            image_.set_chunk(std::string_view(file_).substr(from, to - from), from != 0);
+        } else if (c == "snapshot") {
+            std::memcpy(snapshot_.data(), job_.record().data(), record_size);
+        } else if (c == "unchanged") {
+            EXPECT_EQ(std::memcmp(snapshot_.data(), job_.record().data(), record_size), 0)
+                << where() << ": the record changed";
+        } else if (c == "slot") {
+            check_slot(w);
+        } else {
+            ADD_FAILURE() << where() << ": unknown command " << c;
+        }
+    }
+
+    std::int32_t arg(const std::vector<std::string>& w, std::size_t k) {
+        if (k >= w.size()) {
+            ADD_FAILURE() << where() << ": missing word " << k;
+            return 0;
+        }
+        return static_cast<std::int32_t>(word_value(w[k]));
+    }
+
+    const FieldAccess* find(const std::map<std::string, FieldAccess>& fields,
+                            const std::string& name) {
+        const auto f = fields.find(name);
+        if (f != fields.end()) return &f->second;
+        ADD_FAILURE() << where() << ": no field " << name;
+        return nullptr;
+    }
+
+    // `set NAME VALUE ...`: a number into an integer field; a "string" into an integer field is
+    // its address, into a byte array its bytes, NUL-padded; x:HEX fills a byte array with a byte.
+    void set_fields(const std::map<std::string, FieldAccess>& fields, std::byte* block,
+                    const std::vector<std::string>& w) {
+        for (std::size_t k = 1; k + 1 < w.size(); k += 2) {
+            const FieldAccess* f = find(fields, w[k]);
+            if (!f) continue;
+            if (f->integer) {
+                f->set(block, static_cast<std::int32_t>(word_value(w[k + 1])));
+            } else if (w[k + 1].starts_with("fill:")) {
+                std::memset(block + f->offset, std::stoi(w[k + 1].substr(5), nullptr, 0), f->width);
+            } else {
+                const std::string s = unescape(w[k + 1].substr(1, w[k + 1].size() - 2));
+                std::memset(block + f->offset, 0, f->width);
+                std::memcpy(block + f->offset, s.data(), std::min(s.size(), f->width));
+            }
+        }
+    }
+
+    // `check NAME VALUE ...`: an integer field's value, or a byte array's string up to its NUL;
+    // fill:N asks that every byte of the array be N.
+    void check_fields(const std::vector<std::string>& w) {
+        std::byte* block = job_.record().data();
+        for (std::size_t k = 1; k + 1 < w.size(); k += 2) {
+            const FieldAccess* f = find(record_fields(), w[k]);
+            if (!f) continue;
+            const std::string& v = w[k + 1];
+            if (f->integer) {
+                EXPECT_EQ(f->get(block), static_cast<std::int64_t>(std::stoll(v, nullptr, 0)))
+                    << where() << ": " << w[k];
+            } else if (v.starts_with("fill:")) {
+                const auto b = static_cast<std::byte>(std::stoi(v.substr(5), nullptr, 0));
+                EXPECT_TRUE(std::all_of(block + f->offset, block + f->offset + f->width,
+                                        [b](std::byte x) { return x == b; }))
+                    << where() << ": " << w[k];
+            } else {
+                const char* s = reinterpret_cast<const char*>(block + f->offset);
+                EXPECT_EQ(std::string(s, strnlen(s, f->width)), unescape(v.substr(1, v.size() - 2)))
+                    << where() << ": " << w[k];
+            }
+        }
+    }
+
+    // `slot N VALUE`: word slot N holds VALUE; `slot N "text"`: it points to that string.
+    void check_slot(const std::vector<std::string>& w) {
+        const std::uint32_t got = slots_.at(static_cast<std::size_t>(arg(w, 1)));
+        if (w.size() > 2 && w[2].starts_with('"')) {
+            ASSERT_NE(got, 0u) << where();
+            EXPECT_STREQ(reinterpret_cast<const char*>(got),
+                         unescape(w[2].substr(1, w[2].size() - 2)).c_str())
+                << where();
+        } else {
+            EXPECT_EQ(got, static_cast<std::uint32_t>(arg(w, 2))) << where();
+        }
+    }
+
+    // `image WIDTH HEIGHT BYTES_PER_LINE HEX`: a one-bit PCX file of that extent whose encoded
+    // lines are the hex bytes; `image raw HEX`: exactly those bytes. The object's file_size
+    // follows.
+    void make_image(const std::vector<std::string>& w) {
+        std::string hex;
+        std::size_t k = w[1] == "raw" ? 2 : 4;
+        for (; k < w.size(); ++k) hex += w[k];
+        file_ = w[1] == "raw" ? ""
+                              : test_support::pcx_header(0, 0, static_cast<unsigned>(arg(w, 1) - 1),
+                                                         static_cast<unsigned>(arg(w, 2) - 1),
+                                                         static_cast<unsigned>(arg(w, 3)));
+        for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+            file_.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+        image_.view().set(pcx_object::file_size, static_cast<std::uint32_t>(file_.size()));
+    }
+
+    const Case& case_;
+    const Line* line_ = nullptr;
+    host::RecordingSink sink_;
+    host::HostJob job_;
+    host::PcxObject image_;
+    std::string file_;
+    std::array<std::uint32_t, 8> slots_{};
+    std::array<std::byte, record_size> snapshot_{};
+};
+
+class DriverCase : public ::testing::TestWithParam<Case> {};
+
+TEST_P(DriverCase, SendsWhatItSays) {
+    CaseRun(GetParam()).run();
+}
+
+std::string test_name(const ::testing::TestParamInfo<Case>& info) {
+    std::string name = info.param.file.substr(0, info.param.file.find('.')) + "_" + info.param.name;
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DriverCase, ::testing::ValuesIn(all_cases()), test_name);
+
+}  // namespace
+}  // namespace epl2::test
