@@ -8,11 +8,15 @@ presets=("$@")
 ((${#presets[@]})) || presets=(i386 mingw-i686 native)
 jobs=$(nproc 2>/dev/null || echo 2)
 # The native end-to-end tests run i386 programs when they have been built: eplview's tests and
-# the soak print through eplhost, the well-formedness test through epl2_randlabels.
+# the soak print through eplhost, the well-formedness test through epl2_randlabels. They run
+# directly where this kernel executes i386 code, else under qemu-i386; EPL2_I386_RUNNER names the
+# runner instead (EPL2_I386_RUNNER=qemu-i386 tries the emulated path on a kernel that needs none).
 i386_command() {
   local exe="$PWD/build/i386/$1"
   [[ -x $exe ]] || return 0
-  if "$exe" --help >/dev/null 2>&1; then echo "$exe"; else echo "qemu-i386 $exe"; fi
+  if [[ -n ${EPL2_I386_RUNNER:-} ]]; then echo "$EPL2_I386_RUNNER $exe"
+  elif "$exe" --help >/dev/null 2>&1; then echo "$exe"
+  else echo "qemu-i386 $exe"; fi
 }
 for preset in "${presets[@]}"; do
   echo "== build: $preset"

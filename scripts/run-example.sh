@@ -11,8 +11,10 @@ cmake --build --preset i386 -j "$jobs" --target eplhost epl2drv
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$jobs" --target eplview
 mkdir -p out
-run_i386=()
-if ! build/i386/eplhost --help >/dev/null 2>&1; then run_i386=(qemu-i386); fi
+# eplhost is an i386 program: directly where the kernel runs it, else under qemu-i386 (or the
+# runner EPL2_I386_RUNNER names).
+run_i386=(${EPL2_I386_RUNNER:-})
+if ((${#run_i386[@]} == 0)) && ! build/i386/eplhost --help >/dev/null 2>&1; then run_i386=(qemu-i386); fi
 "${run_i386[@]}" build/i386/eplhost print examples/shipping-4x6.json --output out/shipping.epl
 build/release/preview/eplview render out/shipping.epl -o out/shipping.png
 echo "run-example: out/shipping.epl (printer bytes) and out/shipping.png (preview)"
