@@ -40,12 +40,12 @@ constexpr std::array<LinearEntry, 13> linear_entries{{
     {symbology::ean13, Family::upc_ean, {"E30", "E32", "E35"}},
     {symbology::ean8, Family::upc_ean, {"E80", "E82", "E85"}},
     {symbology::code128, Family::code128, {"1"}},
-    {10, Family::code128, {"1"}},
-    {11, Family::code128, {"1"}},
-    {12, Family::plain, {"K"}},  // Codabar
-    {13, Family::plain, {"2"}},  // Interleaved 2 of 5
+    {symbology::code128_second, Family::code128, {"1"}},
+    {symbology::code128_third, Family::code128, {"1"}},
+    {symbology::codabar, Family::plain, {"K"}},
+    {symbology::interleaved_2_of_5, Family::plain, {"2"}},
     {symbology::code39, Family::plain, {"3"}},
-    {16, Family::plain, {"9"}},  // Code 93
+    {symbology::code93, Family::plain, {"9"}},
     // The marker byte means nothing special here: it is sent like any other byte.
     {symbology::ucc_ean128, Family::plain, {ucc_ean_code}},
     {symbology::postnet, Family::postnet, {"P"}},

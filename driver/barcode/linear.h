@@ -6,22 +6,9 @@
 #include <span>
 #include <string_view>
 
-namespace epl2 {
+#include "core/symbology.h"
 
-// Host symbology indices with a meaning of their own here.
-namespace symbology {
-inline constexpr std::int32_t none = -1;
-inline constexpr std::int32_t upc_a = 0;
-inline constexpr std::int32_t upc_e = 5;
-inline constexpr std::int32_t ean13 = 6;
-inline constexpr std::int32_t ean8 = 7;
-inline constexpr std::int32_t code128 = 8;
-inline constexpr std::int32_t code39 = 14;
-inline constexpr std::int32_t ucc_ean128 = 20;
-inline constexpr std::int32_t postnet = 21;
-// Indices above this one name two-dimensional symbols (100 plus the symbol's own index).
-inline constexpr std::int32_t last_linear = 100;
-}  // namespace symbology
+namespace epl2 {
 
 // Host data that begins with this byte asks for the UCC/EAN-128 forms of Code 128.
 inline constexpr char ucc_ean_marker = '\x86';

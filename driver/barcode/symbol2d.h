@@ -8,14 +8,9 @@
 
 #include "barcode/linear.h"
 #include "core/job.h"
+#include "core/symbology.h"
 
 namespace epl2 {
-
-// Host indices of the two symbols: 100 plus the symbol's own index.
-namespace symbology {
-inline constexpr std::int32_t pdf417 = 101;
-inline constexpr std::int32_t maxicode = 107;
-}  // namespace symbology
 
 // MaxiCode: class of service, country, postal code, the extension when there is one, and the
 // message. False when the carrier header does not parse or the string does not fit out.

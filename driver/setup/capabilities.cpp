@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 
+#include "core/symbology.h"
 #include "setup/option_lists.h"
 
 namespace epl2 {
@@ -83,28 +84,26 @@ constexpr LinearSymbology linear(std::int32_t symbology, std::uint32_t flags,
                                  std::uint8_t value_8) noexcept {
     return {symbology, flags, registered_bits & ~flags, value_8, 2, false, 1283, 5000};
 }
-constexpr std::int32_t code_128 = 8;
-// Left out for PrinterType 3 and 13, whose printers lack it.
-constexpr std::int32_t symbology_10 = 10;
 constexpr std::array<LinearSymbology, 13> linear_symbologies{{
-    upc_ean(0),                              // UPC-A
-    upc_ean(5),                              // UPC-E
-    upc_ean(7),                              // EAN-8
-    upc_ean(6),                              // EAN-13
-    linear(13, full_ascii_flags, 10),        // Interleaved 2 of 5
-    linear(14, checked_flags, 9),            // Code 39
-    linear(16, checked_flags, 9),            // Code 93
-    linear(code_128, full_ascii_flags, 10),  // Code 128
-    linear(symbology_10, full_ascii_flags, 10),
-    linear(11, full_ascii_flags, 10),
-    linear(20, full_ascii_flags, 10),  // UCC/EAN-128
-    linear(12, checked_flags, 10),     // Codabar
+    upc_ean(symbology::upc_a),
+    upc_ean(symbology::upc_e),
+    upc_ean(symbology::ean8),
+    upc_ean(symbology::ean13),
+    linear(symbology::interleaved_2_of_5, full_ascii_flags, 10),
+    linear(symbology::code39, checked_flags, 9),
+    linear(symbology::code93, checked_flags, 9),
+    linear(symbology::code128, full_ascii_flags, 10),
+    linear(symbology::code128_second, full_ascii_flags, 10),
+    linear(symbology::code128_third, full_ascii_flags, 10),
+    linear(symbology::ucc_ean128, full_ascii_flags, 10),
+    linear(symbology::codabar, checked_flags, 10),
     // Postnet: also clears as_graphic.
-    {21, postnet_flags, (registered_bits | as_graphic_bits) & ~postnet_flags, 0, 0, false, 0, 120},
+    {symbology::postnet, postnet_flags, (registered_bits | as_graphic_bits) & ~postnet_flags, 0, 0,
+     false, 0, 120},
 }};
-constexpr std::int32_t maxicode = 7;
 
-bool leaves_out_symbology_10(std::int32_t printer_type) noexcept {
+// PrinterType 3 and 13 printers lack the second Code 128 entry.
+bool leaves_out_code128_second(std::int32_t printer_type) noexcept {
     return printer_type == 3 || printer_type == 13;
 }
 
@@ -146,7 +145,8 @@ void register_linear_symbologies(const Job& job, std::int32_t printer_type,
     const RecordView r = job.record();
     std::size_t n = 0;
     for (const LinearSymbology& s : linear_symbologies) {
-        if (s.symbology == symbology_10 && leaves_out_symbology_10(printer_type)) continue;
+        if (s.symbology == symbology::code128_second && leaves_out_code128_second(printer_type))
+            continue;
         const std::uint8_t value_9 =
             s.value_9_by_resolution ? (resolution_code == 1 ? 0 : 1) : s.value_9;
         r.set(record::barcode_table, n, barcode_entry::symbology, s.symbology);
@@ -155,7 +155,8 @@ void register_linear_symbologies(const Job& job, std::int32_t printer_type,
         r.set(record::barcode_table, n, barcode_entry::value_8, s.value_8);
         r.set(record::barcode_table, n, barcode_entry::value_9, value_9);
         r.set(record::barcode_table, n, barcode_entry::value_12, s.value_12);
-        if (s.symbology == code_128) r.set(record::barcode_table, n, barcode_entry::value_16, 1);
+        if (s.symbology == symbology::code128)
+            r.set(record::barcode_table, n, barcode_entry::value_16, 1);
         r.set(record::barcode_table, n, barcode_entry::value_20, s.value_20);
         r.set(record::barcode_table, n, barcode_entry::value_24, 0);
         r.set(record::barcode_table, n, barcode_entry::name_text, job.word_of(no_text));
@@ -166,7 +167,7 @@ void register_linear_symbologies(const Job& job, std::int32_t printer_type,
 
 void register_maxicode(const Job& job) noexcept {
     const RecordView r = job.record();
-    r.set(record::symbol2d_table, 0, symbol2d_entry::symbology, maxicode);
+    r.set(record::symbol2d_table, 0, symbol2d_entry::symbology, symbology::maxicode_own);
     update_bits(r, record::symbol2d_table, 0, symbol2d_entry::symbol2d_flags, bit(0), bits(1, 3));
     r.set(record::symbol2d_table, 0, symbol2d_entry::as_graphic, 0);
     r.set(record::symbol2d_table, 0, symbol2d_entry::value_32, std::uint8_t{'c'});

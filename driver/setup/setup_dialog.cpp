@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/symbology.h"
 #include "setup/option_catalogue.h"
 #include "setup/option_lists.h"
 
@@ -11,7 +12,6 @@ namespace epl2 {
 namespace {
 
 constexpr std::int32_t code_128 = 8;
-constexpr std::int32_t maxicode = 7;
 // as_graphic of a linear symbology: bits 14-15 of its barcode_flags.
 constexpr std::uint32_t as_graphic_bits = 0xC000u;
 // as_graphic of a two-dimensional symbology: 3 has the host render it as a graphic.
@@ -137,7 +137,8 @@ void store_ucc_ean_128_as_graphic(RecordView r, bool yes) noexcept {
 void store_maxicode_as_graphic(RecordView r, bool yes) noexcept {
     const std::size_t count = r.get(record::symbol2d_count);
     for (std::size_t i = 0; i < count && i < record::symbol2d_table.capacity; ++i) {
-        if (r.get(record::symbol2d_table, i, symbol2d_entry::symbology) != maxicode) continue;
+        if (r.get(record::symbol2d_table, i, symbol2d_entry::symbology) != symbology::maxicode_own)
+            continue;
         r.set(record::symbol2d_table, i, symbol2d_entry::as_graphic, yes ? maxicode_as_graphic : 0);
         return;
     }
