@@ -555,7 +555,7 @@ class LabelMaker {
         const std::uint32_t m = variable ? mark() : 0;
         const std::string fixed = maxicode_data(rng_);
         return Object{[=](host::HostJob& job, Random& rng) {
-                          set_symbol(job, 107, x, y, height, 0, m,
+                          set_symbol(job, symbology::maxicode, x, y, height, 0, m,
                                      variable ? maxicode_data(rng) : fixed);
                           job.call(job.entry().drawbar);
                       },
@@ -584,7 +584,7 @@ class LabelMaker {
         const std::string fixed = data(rng_);
         return Object{
             [=](host::HostJob& job, Random& rng) {
-                set_symbol(job, 101, x, y, height, 0, m, variable ? data(rng) : fixed);
+                set_symbol(job, symbology::pdf417, x, y, height, 0, m, variable ? data(rng) : fixed);
                 BarcodeObjectView b = job.barcode();
                 b.set(barcode_object::width, width);
                 b.set(barcode_object::narrow, narrow);
