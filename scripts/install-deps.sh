@@ -17,8 +17,6 @@ packages=(
   nlohmann-json3-dev libstb-dev
   # eplview: barcodes, PNG, glyphs, decoding in tests
   libzint-dev libpng-dev libfreetype-dev fonts-dejavu-core libzxing-dev libgtest-dev
-  # independent PCX writer used by the graphics tests
-  imagemagick
   # fuzzers (clang's libFuzzer with its sanitizer runtimes)
   clang libclang-rt-14-dev
 )
