@@ -61,6 +61,16 @@ std::string unescape(std::string_view text) {
                     static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16)));
                 i += 2;
                 break;
+            case '{': {  // \{N:TEXT}: TEXT, itself with escapes, N times
+                const std::size_t colon = text.find(':', i);
+                const std::size_t close = text.find('}', colon);
+                const std::string one = unescape(text.substr(colon + 1, close - colon - 1));
+                for (auto n = std::stoul(std::string(text.substr(i + 1, colon - i - 1))); n > 0;
+                     --n)
+                    out += one;
+                i = close;
+                break;
+            }
             default:
                 out.push_back(c);
         }
@@ -197,6 +207,34 @@ const std::map<std::string, FieldAccess>& barcode_fields() {
     return fields;
 }
 
+// The words of the JobHandle the driver reads: a case can take the barcode object away.
+const std::map<std::string, FieldAccess>& handle_fields() {
+    static const std::map<std::string, FieldAccess> fields = {
+        {"record", integer_field(job_handle::record)},
+        {"barcode_object", integer_field(job_handle::barcode_object)},
+    };
+    return fields;
+}
+
+// Entries of the record's tables by index, their fields by name (more as cases need them).
+struct TableAccess {
+    std::size_t offset, stride, capacity;
+    std::map<std::string, FieldAccess> fields;
+};
+const std::map<std::string, TableAccess>& record_tables() {
+    using namespace font_entry;
+    static const std::map<std::string, TableAccess> tables = {
+        {"font_table",
+         {record::font_table.offset,
+          record::font_table.stride,
+          record::font_table.capacity,
+          {{"printer_font", integer_field(printer_font)},
+           {"cell_height", integer_field(cell_height)},
+           {"cell_width", integer_field(cell_width)}}}},
+    };
+    return tables;
+}
+
 const std::map<std::string, FieldAccess>& pcx_fields() {
     using namespace pcx_object;
     static const std::map<std::string, FieldAccess> fields = {
@@ -285,6 +323,7 @@ class CaseRun {
     }
 
     std::string take_bytes() {
+        last_writes_ = sink_.calls().size();
         std::string out = sink_.bytes();
         sink_.clear();
         return out;
@@ -355,8 +394,17 @@ class CaseRun {
             set_fields(barcode_fields(), job_.barcode().data(), w);
         } else if (c == "pcx") {
             set_fields(pcx_fields(), image_.view().data(), w);
+        } else if (c == "handle") {
+            set_fields(handle_fields(),
+                       reinterpret_cast<std::byte*>(static_cast<std::uintptr_t>(job_.handle())), w);
+        } else if (c == "entry") {
+            set_entry(w);
         } else if (c == "check") {
-            check_fields(w);
+            check_fields(record_fields(), job_.record().data(), w);
+        } else if (c == "check_barcode") {
+            check_fields(barcode_fields(), job_.barcode().data(), w);
+        } else if (c == "writes") {
+            EXPECT_EQ(last_writes_, static_cast<std::size_t>(arg(w, 1))) << where();
         } else if (c == "image") {
             make_image(w);
         } else if (c == "chunk") {
@@ -370,6 +418,8 @@ class CaseRun {
                 << where() << ": the record changed";
         } else if (c == "slot") {
             check_slot(w);
+        } else if (c == "let") {
+            slots_.at(static_cast<std::size_t>(arg(w, 1))) = static_cast<std::uint32_t>(arg(w, 2));
         } else {
             ADD_FAILURE() << where() << ": unknown command " << c;
         }
@@ -410,12 +460,30 @@ class CaseRun {
         }
     }
 
+    // `entry TABLE N NAME VALUE ...`: fields of entry N of a record table.
+    void set_entry(const std::vector<std::string>& w) {
+        const auto table = record_tables().find(w.at(1));
+        if (table == record_tables().end()) {
+            ADD_FAILURE() << where() << ": no table " << w[1];
+            return;
+        }
+        const TableAccess& t = table->second;
+        const auto index = static_cast<std::size_t>(arg(w, 2));
+        if (index >= t.capacity) {
+            ADD_FAILURE() << where() << ": no entry " << index << " in " << w[1];
+            return;
+        }
+        // From the index on, the words read as a `set` line does.
+        set_fields(t.fields, job_.record().data() + t.offset + t.stride * index,
+                   std::vector<std::string>(w.begin() + 2, w.end()));
+    }
+
     // `check NAME VALUE ...`: an integer field's value, or a byte array's string up to its NUL;
     // fill:N asks that every byte of the array be N.
-    void check_fields(const std::vector<std::string>& w) {
-        std::byte* block = job_.record().data();
+    void check_fields(const std::map<std::string, FieldAccess>& fields, std::byte* block,
+                      const std::vector<std::string>& w) {
         for (std::size_t k = 1; k + 1 < w.size(); k += 2) {
-            const FieldAccess* f = find(record_fields(), w[k]);
+            const FieldAccess* f = find(fields, w[k]);
             if (!f) continue;
             const std::string& v = w[k + 1];
             if (f->integer) {
@@ -469,6 +537,7 @@ class CaseRun {
     host::HostJob job_;
     host::PcxObject image_;
     std::string file_;
+    std::size_t last_writes_ = 0;
     std::array<std::uint32_t, 8> slots_{};
     std::array<std::byte, record_size> snapshot_{};
 };
