@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "core/passes.h"
+#include "core/symbology.h"
 #include "host_job.h"
 #include "model_table.h"
 #include "module.h"
