@@ -23,10 +23,15 @@
 namespace epl2::test {
 namespace {
 
-std::string hex(std::uint64_t v) {
+template <class... T>
+std::string cat(const T&... parts) {
     std::ostringstream s;
-    s << "0x" << std::uppercase << std::hex << v;
+    (s << ... << parts);
     return s.str();
+}
+
+std::string hex(std::uint64_t v) {
+    return cat("0x", std::uppercase, std::hex, v);
 }
 
 std::uint64_t load(const std::byte* p, std::size_t width) {
@@ -155,7 +160,7 @@ std::string capability_text(const std::byte* zeros, const std::byte* ones) {
     std::string out;
     for (const Item& f : record_items()) {
         const std::string v = value_text(f, 0, zeros, ones);
-        if (!v.empty()) out += "  " + f.name + " " + v + "\n";
+        if (!v.empty()) out += cat("  ", f.name, " ", v, "\n");
     }
     for (const Table& t : tables()) {
         for (std::size_t i = 0; i < t.capacity; ++i) {
@@ -164,7 +169,7 @@ std::string capability_text(const std::byte* zeros, const std::byte* ones) {
                 const std::string v = value_text(f, t.offset + t.stride * i, zeros, ones);
                 if (!v.empty()) line += (line.empty() ? " " : ", ") + f.name + " " + v;
             }
-            if (!line.empty()) out += "  " + t.name + "[" + std::to_string(i) + "]:" + line + "\n";
+            if (!line.empty()) out += cat("  ", t.name, "[", i, "]:", line, "\n");
         }
     }
     return out;
@@ -230,15 +235,13 @@ std::string dialog_text(host::HostJob& job) {
                 const std::int64_t mid = kept_at + (refused_at - kept_at) / 2;
                 (kept(mid) ? kept_at : refused_at) = mid;
             }
-            return std::to_string(kept_at);
+            return kept_at;
         };
-        const std::string range =
-            edge(fallback, INT32_MIN) + ".." + edge(fallback, INT32_MAX + 1ll);
         const Answer a = ask(job, position, fallback);
-        out += "  " + std::to_string(position) + " \"" + a.prompt + "\" kind " +
-               (a.kind ? std::string(1, a.kind) : "0") + " width " + std::to_string(a.width) +
-               " keeps " + range + " default " + std::to_string(fallback) +
-               (a.choices_written ? " choices:" : "");
+        out += cat("  ", position, " \"", a.prompt, "\" kind ",
+                   a.kind ? std::string(1, a.kind) : "0", " width ", a.width, " keeps ",
+                   edge(fallback, INT32_MIN), "..", edge(fallback, INT32_MAX + 1ll), " default ",
+                   fallback, a.choices_written ? " choices:" : "");
         for (const std::string& c : a.choices) out += " \"" + c + "\"";
         out += a.choices_ended ? " \"\"\n" : "\n";
         if (a.kind == 0) break;
@@ -287,11 +290,9 @@ void add_model(std::map<std::int32_t, Golden>& files, const host::ModelRecord& m
     EXPECT_EQ(filled.call(filled.entry().prtsetup), 0);
     EXPECT_EQ(sink.bytes(), "") << label;
     Golden& file = files[m.printer_type];
-    file.text += "== " + label + heading + " class " + std::to_string(m.model_class) +
-                 " reduced_options " + std::to_string(m.reduced_options) + " resolution_code " +
-                 std::to_string(m.resolution_code) + " memory_code " +
-                 std::to_string(m.memory_code) + " printer_type " + std::to_string(m.printer_type) +
-                 "\n";
+    file.text += cat("== ", label, heading, " class ", m.model_class, " reduced_options ",
+                     m.reduced_options, " resolution_code ", m.resolution_code, " memory_code ",
+                     m.memory_code, " printer_type ", m.printer_type, "\n");
     file.section("capabilities", capability_text(zeroed.record().data(), filled.record().data()),
                  label);
     file.section("dialog", dialog_text(zeroed), label);
@@ -329,23 +330,23 @@ TEST(Tables, MatchTheirGoldenFiles) {
     const std::span<const std::byte> resource = driver_module().model_table();
     std::uint64_t digest = 0xCBF29CE484222325u;
     for (std::byte b : resource) digest = (digest ^ std::to_integer<unsigned>(b)) * 0x100000001B3u;
-    compare_with_golden("model_table.txt", "size " + std::to_string(resource.size()) + " fnv1a64 " +
-                                               hex(digest) + "\n");
+    compare_with_golden("model_table.txt",
+                        cat("size ", resource.size(), " fnv1a64 ", hex(digest), "\n"));
 
     std::map<std::int32_t, Golden> files;
     for (const host::ModelRecord& m : host::read_model_table(driver_module())) {
-        add_model(files, m, "model " + std::to_string(m.model_index),
-                  " \"" + m.maker + "\" \"" + m.model + "\" model_flags " + hex(m.model_flags));
+        add_model(files, m, cat("model ", m.model_index),
+                  cat(" \"", m.maker, "\" \"", m.model, "\" model_flags ", hex(m.model_flags)));
     }
     for (std::size_t k = 0; k < no_record.size(); ++k) {
         host::ModelRecord m;
         m.model_class = no_record[k][0], m.reduced_options = no_record[k][1];
         m.resolution_code = no_record[k][2], m.memory_code = no_record[k][3];
         m.printer_type = no_record[k][4];
-        add_model(files, m, "no record " + std::to_string(k), ":");
+        add_model(files, m, cat("no record ", k), ":");
     }
     for (const auto& [type, file] : files)
-        compare_with_golden("printer_type_" + std::to_string(type) + ".txt", file.text);
+        compare_with_golden(cat("printer_type_", type, ".txt"), file.text);
 }
 
 // A table that is cut short or points outside itself is refused with a message; it is never read
@@ -355,11 +356,7 @@ TEST(ModelTableReader, RefusesBrokenTables) {
     const std::span<const std::byte> table = driver_module().model_table();
     for (std::size_t cut : {5000u, 3u})
         EXPECT_THROW(host::read_model_table(table.first(cut)), host::ModelTableError) << cut;
-    struct Row {
-        std::size_t at;       // the word spoiled
-        std::uint32_t value;  // its new value
-    };
-    const Row rows[] = {
+    const std::pair<std::size_t, std::uint32_t> spoiled_words[] = {
         /* 0*/ {0, 0xFFFFFFF0},  // header outside
         /* 1*/ {5150, 0xE802},   // header tag
         /* 2*/ {5162, 100000},   // a count the table cannot hold
@@ -369,12 +366,12 @@ TEST(ModelTableReader, RefusesBrokenTables) {
         /* 6*/ {54, 9000},       // maker outside
         /* 7*/ {58, 5177},       // model text in the last byte, which is not a NUL below
     };
-    for (const Row& row : rows) {
+    for (const auto& [at, value] : spoiled_words) {
         std::vector<std::byte> t(table.begin(), table.end());
-        store_le(t.data() + row.at, row.value);
-        if (row.at == 58) t.back() = std::byte{'x'};
+        store_le(t.data() + at, value);
+        if (at == 58) t.back() = std::byte{'x'};
         EXPECT_THROW(host::read_model_table(std::span<const std::byte>(t)), host::ModelTableError)
-            << row.at;
+            << at;
     }
     // A table without records is a valid, empty table.
     std::vector<std::byte> none(table.begin(), table.end());
