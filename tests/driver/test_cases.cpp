@@ -296,30 +296,10 @@ class CaseRun {
         const std::string sent = take_bytes();
         line_ = call_line;
         if (!any_bytes) {
-            EXPECT_EQ(printable(sent), printable(expected)) << where() << ": " << call_line->text;
+            EXPECT_EQ(sent, expected) << where() << ": " << call_line->text;
         }
         EXPECT_EQ(result, expected_result) << where() << ": " << call_line->text;
         return i;
-    }
-
-    static std::string printable(const std::string& bytes) {
-        std::string out;
-        for (unsigned char c : bytes) {
-            if (c == '\n')
-                out += "\\n";
-            else if (c == '\r')
-                out += "\\r";
-            else if (c == '\\')
-                out += "\\\\";
-            else if (c >= 0x20 && c < 0x7F)
-                out.push_back(static_cast<char>(c));
-            else {
-                char hex[8];
-                std::snprintf(hex, sizeof hex, "\\x%02X", c);
-                out += hex;
-            }
-        }
-        return out;
     }
 
     std::string take_bytes() {
