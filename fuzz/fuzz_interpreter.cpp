@@ -28,8 +28,8 @@ bool plain_line(const std::string& message) {
 }
 
 void check_label(const eplview::Label& label, int dpi, std::size_t size, bool encode) {
-    require(label.image.width() >= 1 && label.image.width() <= eplview::kMaxLabelWidthDots);
-    require(label.image.height() >= 1 && label.image.height() <= eplview::kMaxLabelLengthDots);
+    require(label.image.width() >= 1 && label.image.width() <= eplview::max_label_width_dots);
+    require(label.image.height() >= 1 && label.image.height() <= eplview::max_label_length_dots);
     require(label.copies >= 1 && label.offset < size);
     if (!encode) return;
     auto png = eplview::encode_png(label.image, dpi);
@@ -45,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     eplview::Options options;
     options.dpi = size % 2 == 0 ? 203 : 300;
     eplview::Job job = eplview::interpret(std::span(data, size), options);
-    require(job.labels.size() <= eplview::kMaxLabels);
-    require(job.warnings.size() <= eplview::kMaxWarnings);
+    require(job.labels.size() <= eplview::max_labels);
+    require(job.warnings.size() <= eplview::max_warnings);
     for (std::size_t i = 0; i < job.labels.size(); ++i)
         check_label(job.labels[i], job.summary.dpi, size, i < kLabelsEncoded);
     for (const auto& warning : job.warnings) {

@@ -15,7 +15,7 @@ namespace eplview {
 class Diagnostics {
    public:
     void warn(std::size_t offset, std::size_t line, std::string message) {
-        if (warnings_.size() >= kMaxWarnings) return;
+        if (warnings_.size() >= max_warnings) return;
         if (!seen_.emplace(offset, message).second) return;
         warnings_.push_back({offset, line, std::move(message)});
     }

@@ -13,9 +13,9 @@
 namespace eplview {
 namespace {
 
-constexpr std::array<CellSize, kResidentFonts> kCells203{
+constexpr std::array<CellSize, resident_fonts> cells_203{
     {{8, 12}, {10, 16}, {12, 20}, {14, 24}, {32, 48}}};
-constexpr std::array<CellSize, kResidentFonts> kCells300{
+constexpr std::array<CellSize, resident_fonts> cells_300{
     {{12, 20}, {16, 28}, {20, 36}, {24, 44}, {48, 80}}};
 
 Bitmap open_box(CellSize cell) {
@@ -34,8 +34,8 @@ Bitmap open_box(CellSize cell) {
 }  // namespace
 
 CellSize resident_cell(int font, int dpi) {
-    if (font < 1 || font > kResidentFonts) return {};
-    const auto& cells = dpi == 300 ? kCells300 : kCells203;
+    if (font < 1 || font > resident_fonts) return {};
+    const auto& cells = dpi == 300 ? cells_300 : cells_203;
     return cells[static_cast<std::size_t>(font - 1)];
 }
 

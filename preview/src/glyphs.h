@@ -19,7 +19,7 @@ struct CellSize {
     int height = 0;
 };
 
-inline constexpr int kResidentFonts = 5;
+inline constexpr int resident_fonts = 5;
 
 // font 1..5; any other value gives an empty cell.
 CellSize resident_cell(int font, int dpi);

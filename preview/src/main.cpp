@@ -14,11 +14,11 @@
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
+constexpr int exit_ok = 0;
+constexpr int exit_failure = 1;
+constexpr int exit_usage = 2;
 
-constexpr const char* kUsage =
+constexpr const char* usage =
     "usage: eplview render IN.epl [-o OUT.png | --out-dir DIR] [--dpi 203|300] [--width DOTS]\n"
     "       eplview lint IN.epl [--strict] [--dpi 203|300] [--width DOTS]\n"
     "       eplview serve [--listen ADDR:PORT] --out DIR [--max-bytes N] [--idle-seconds N]\n"
@@ -63,7 +63,7 @@ std::optional<Arguments> parse_arguments(int argc, char** argv) {
             if (!dpi || (*dpi != 203 && *dpi != 300)) return std::nullopt;
             args.options.dpi = static_cast<int>(*dpi);
         } else if (arg == "--width" && (v = value())) {
-            auto width = to_number(*v, 1, eplview::kMaxLabelWidthDots);
+            auto width = to_number(*v, 1, eplview::max_label_width_dots);
             if (!width) return std::nullopt;
             args.options.width = static_cast<int>(*width);
         } else if (arg == "--max-bytes" && (v = value())) {
@@ -117,15 +117,15 @@ std::optional<eplview::Job> interpret_input(const Arguments& args) {
 
 int render(const Arguments& args) {
     auto interpreted = interpret_input(args);
-    if (!interpreted) return kExitFailure;
+    if (!interpreted) return exit_failure;
     const eplview::Job& job = *interpreted;
     if (!args.out_dir.empty()) std::filesystem::create_directories(args.out_dir);
-    int status = kExitOk;
+    int status = exit_ok;
     for (std::size_t i = 0; i < job.labels.size(); ++i) {
         std::string path = label_path(args, i, job.labels.size());
         if (!eplview::write_png(job.labels[i].image, job.summary.dpi, path)) {
             std::cerr << "eplview: cannot write " << path << "\n";
-            status = kExitFailure;
+            status = exit_failure;
             continue;
         }
         std::cout << path << " (" << job.labels[i].copies << " copies)\n";
@@ -137,11 +137,11 @@ int render(const Arguments& args) {
 
 int lint(const Arguments& args) {
     auto interpreted = interpret_input(args);
-    if (!interpreted) return kExitFailure;
+    if (!interpreted) return exit_failure;
     const eplview::Job& job = *interpreted;
     std::cout << args.input << ": " << job.warnings.size() << " warnings, " << job.labels.size()
               << " labels\n";
-    return args.strict && !job.warnings.empty() ? kExitFailure : kExitOk;
+    return args.strict && !job.warnings.empty() ? exit_failure : exit_ok;
 }
 
 eplview::VirtualPrinter* running_printer = nullptr;
@@ -156,8 +156,8 @@ int serve(const Arguments& args) {
     auto port = colon == std::string::npos ? std::nullopt
                                            : to_number(args.listen.substr(colon + 1), 0, 65535);
     if (!port || args.out_dir.empty()) {
-        std::cerr << kUsage;
-        return kExitUsage;
+        std::cerr << usage;
+        return exit_usage;
     }
     options.address = args.listen.substr(0, colon);
     options.port = static_cast<int>(*port);
@@ -171,7 +171,7 @@ int serve(const Arguments& args) {
     std::string error;
     if (!printer.listen(error)) {
         std::cerr << "eplview: cannot listen on " << error << "\n";
-        return kExitFailure;
+        return exit_failure;
     }
     running_printer = &printer;
     std::signal(SIGINT, on_stop_signal);
@@ -181,7 +181,7 @@ int serve(const Arguments& args) {
     printer.run();
     running_printer = nullptr;
     std::cout << "eplview: stopped after " << printer.jobs_done() << " jobs" << std::endl;
-    return kExitOk;
+    return exit_ok;
 }
 
 }  // namespace
@@ -191,12 +191,12 @@ int main(int argc, char** argv) {
     bool needs_input = args && (args->command == "render" || args->command == "lint");
     if (!args || (needs_input && args->input.empty()) ||
         (!args->output.empty() && !args->out_dir.empty() && args->command == "render")) {
-        std::cerr << kUsage;
-        return kExitUsage;
+        std::cerr << usage;
+        return exit_usage;
     }
     if (args->command == "render") return render(*args);
     if (args->command == "lint") return lint(*args);
     if (args->command == "serve") return serve(*args);
-    std::cerr << kUsage;
-    return kExitUsage;
+    std::cerr << usage;
+    return exit_usage;
 }

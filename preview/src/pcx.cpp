@@ -5,9 +5,9 @@
 namespace eplview {
 namespace {
 
-constexpr std::size_t kHeaderSize = 128;
-constexpr std::uint8_t kZsoftMarker = 0x0A;
-constexpr std::uint8_t kRunLengthEncoding = 1;
+constexpr std::size_t header_size = 128;
+constexpr std::uint8_t zsoft_marker = 0x0A;
+constexpr std::uint8_t run_length_encoding = 1;
 
 unsigned load_u16(std::span<const std::uint8_t> bytes, std::size_t at) {
     return static_cast<unsigned>(bytes[at] | (bytes[at + 1] << 8));
@@ -21,9 +21,9 @@ unsigned brightness(std::span<const std::uint8_t> bytes, std::size_t at) {
 
 DecodedPcx decode_pcx(std::span<const std::uint8_t> file) {
     DecodedPcx result;
-    if (file.size() < kHeaderSize) return {{}, "PCX file is shorter than its 128-byte header"};
-    if (file[0] != kZsoftMarker) return {{}, "not a PCX file (first byte is not 0x0A)"};
-    if (file[2] != kRunLengthEncoding) return {{}, "PCX file is not run-length encoded"};
+    if (file.size() < header_size) return {{}, "PCX file is shorter than its 128-byte header"};
+    if (file[0] != zsoft_marker) return {{}, "not a PCX file (first byte is not 0x0A)"};
+    if (file[2] != run_length_encoding) return {{}, "PCX file is not run-length encoded"};
     if (file[3] != 1 || file[65] != 1)
         return {{},
                 "PCX file is not monochrome (bits per pixel " + std::to_string(file[3]) +
@@ -33,8 +33,8 @@ DecodedPcx decode_pcx(std::span<const std::uint8_t> file) {
     unsigned bytes_per_line = load_u16(file, 66);
     if (x_max < x_min || y_max < y_min) return {{}, "PCX window has its corners reversed"};
     unsigned width = x_max - x_min + 1, height = y_max - y_min + 1;
-    if (width > static_cast<unsigned>(kMaxLabelWidthDots) ||
-        height > static_cast<unsigned>(kMaxLabelLengthDots))
+    if (width > static_cast<unsigned>(max_label_width_dots) ||
+        height > static_cast<unsigned>(max_label_length_dots))
         return {{},
                 "PCX image of " + std::to_string(width) + "x" + std::to_string(height) +
                     " dots is larger than a label"};
@@ -45,7 +45,7 @@ DecodedPcx decode_pcx(std::span<const std::uint8_t> file) {
     bool one_is_black = false;
     if (!std::equal(file.begin() + 16, file.begin() + 19, file.begin() + 19))
         one_is_black = brightness(file, 19) < brightness(file, 16);
-    std::size_t pos = kHeaderSize;
+    std::size_t pos = header_size;
     for (unsigned row = 0; row < height; ++row) {
         // A run may not cross into the next scan line; its surplus is padding.
         unsigned column = 0;

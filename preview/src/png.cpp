@@ -16,7 +16,7 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-constexpr double kInchesPerMetre = 39.3700787;
+constexpr double inches_per_metre = 39.3700787;
 
 void append_to(png_structp png, png_bytep data, png_size_t length) {
     auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
@@ -42,7 +42,7 @@ bool write_rows(std::vector<std::uint8_t>& out, const Bitmap& image, int dpi, pn
     png_set_IHDR(png, info, static_cast<png_uint_32>(image.width()),
                  static_cast<png_uint_32>(image.height()), 1, PNG_COLOR_TYPE_GRAY,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    auto per_metre = static_cast<png_uint_32>(dpi * kInchesPerMetre + 0.5);
+    auto per_metre = static_cast<png_uint_32>(dpi * inches_per_metre + 0.5);
     png_set_pHYs(png, info, per_metre, per_metre, PNG_RESOLUTION_METER);
     png_write_info(png, info);
     const std::uint8_t* packed = image.packed().data();

@@ -18,9 +18,9 @@
 namespace eplview {
 namespace {
 
-constexpr int kPollMilliseconds = 200;
+constexpr int poll_milliseconds = 200;
 // Senders beyond the connections being served wait in this queue until one finishes.
-constexpr int kListenBacklog = 1024;
+constexpr int listen_backlog = 1024;
 
 std::string job_file(const std::string& dir, std::size_t job, std::size_t label) {
     char name[64];
@@ -66,7 +66,7 @@ bool VirtualPrinter::listen(std::string& error) {
     setsockopt(listen_socket_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     if (listen_socket_ < 0 ||
         bind(listen_socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listen_socket_, kListenBacklog) != 0) {
+        ::listen(listen_socket_, listen_backlog) != 0) {
         error =
             options_.address + ":" + std::to_string(options_.port) + ": " + std::strerror(errno);
         return false;
@@ -118,7 +118,7 @@ void VirtualPrinter::run() {
         // data unread.
         bool room = connections_.size() < static_cast<std::size_t>(options_.max_connections);
         pollfd watched[2] = {{wake_pipe_[0], POLLIN, 0}, {room ? listen_socket_ : -1, POLLIN, 0}};
-        if (poll(watched, 2, kPollMilliseconds) < 0 && errno != EINTR) break;
+        if (poll(watched, 2, poll_milliseconds) < 0 && errno != EINTR) break;
         drain_wakes();
         reap(false);
         if (stopping_ || !(watched[1].revents & POLLIN)) continue;
@@ -152,12 +152,12 @@ void VirtualPrinter::serve_connection(int socket, std::size_t job, Connection& c
     std::size_t written = 0;
     while (!stopping_) {
         pollfd watched{socket, POLLIN, 0};
-        int ready = poll(&watched, 1, kPollMilliseconds);
+        int ready = poll(&watched, 1, poll_milliseconds);
         if (ready < 0 && errno != EINTR) break;
         if (ready <= 0) {
             if (print_pending) written = write_printed_labels(job, bytes, written);
             print_pending = false;
-            idle_ms += kPollMilliseconds;
+            idle_ms += poll_milliseconds;
             if (idle_ms >= options_.idle_seconds * 1000) {
                 log("job " + std::to_string(job) + ": idle for " +
                     std::to_string(options_.idle_seconds) + " s; the job ends here");

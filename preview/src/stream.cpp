@@ -36,9 +36,9 @@ std::size_t announced_bytes(std::size_t row_bytes, std::size_t rows) {
 // GWx,y,bytes_per_row,rows, : the raster starts right after the fourth comma, or after the line
 // end when the parameters end with one instead.
 std::optional<Announced> raster_header(std::span<const std::uint8_t> bytes, std::size_t pos) {
-    constexpr std::size_t kLongestHeader = 64;
+    constexpr std::size_t longest_header = 64;
     std::vector<std::string> values(1);
-    for (std::size_t i = pos + 2; i < bytes.size() && i < pos + kLongestHeader; ++i) {
+    for (std::size_t i = pos + 2; i < bytes.size() && i < pos + longest_header; ++i) {
         char c = static_cast<char>(bytes[i]);
         if (c == '\r') continue;
         if (c == '\n' && values.size() < 4) return std::nullopt;
@@ -154,7 +154,7 @@ class Splitter {
             warn(command, command.text.substr(0, 2) +
                               " data is shorter than announced: " + std::to_string(size) +
                               " bytes announced, " + std::to_string(available) + " present");
-        if (size <= kMaxRasterBytes)
+        if (size <= max_raster_bytes)
             command.payload.assign(bytes_.begin() + static_cast<long>(from),
                                    bytes_.begin() + static_cast<long>(from + available));
         return from + available;

@@ -15,9 +15,6 @@ struct ZintDeleter {
 };
 using ZintSymbol = std::unique_ptr<zint_symbol, ZintDeleter>;
 
-// Rendering larger than this is refused rather than allocated.
-constexpr int kLargestSymbolDots = 4 * kMaxLabelWidthDots;
-
 enum class Widths { modules, narrow_wide };
 
 struct Symbology {
@@ -28,7 +25,7 @@ struct Symbology {
 };
 
 // UPC/EAN codes end in the add-on digits (0, 2 or 5), which close the data.
-constexpr Symbology kSymbologies[] = {
+constexpr Symbology symbologies[] = {
     {"UA0", BARCODE_UPCA, 0, Widths::modules},
     {"UA2", BARCODE_UPCA, 2, Widths::modules},
     {"UA5", BARCODE_UPCA, 5, Widths::modules},
@@ -54,7 +51,7 @@ constexpr Symbology kSymbologies[] = {
 };
 
 const Symbology* find_symbology(std::string_view code) {
-    for (const auto& symbology : kSymbologies)
+    for (const auto& symbology : symbologies)
         if (symbology.code == code) return &symbology;
     return nullptr;
 }
@@ -69,12 +66,10 @@ ZintSymbol new_symbol(int symbology) {
     return symbol;
 }
 
-// Longer than any symbology holds. zint takes the length as an int, and a length it cannot take
-// would make it measure the data itself.
-constexpr std::size_t kLongestData = 1u << 16;
-
+// zint takes the length as an int, and a length it cannot take would make it measure the data
+// itself: longer data is refused first.
 std::string encode(zint_symbol& symbol, std::string_view data) {
-    if (data.size() > kLongestData)
+    if (data.size() > max_symbol_data_bytes)
         return "data of " + std::to_string(data.size()) + " bytes is longer than any symbol holds";
     int result = ZBarcode_Encode(&symbol, reinterpret_cast<const unsigned char*>(data.data()),
                                  static_cast<int>(data.size()));
@@ -168,7 +163,7 @@ Symbol linear_barcode(std::string_view code, std::string_view data, int narrow, 
     for (const auto& element :
          row_elements(*symbol, symbol->rows - 1, symbology->widths, narrow, wide))
         total_width += element.dots;
-    if (total_width > kLargestSymbolDots || height > kMaxLabelLengthDots) {
+    if (total_width > max_symbol_width_dots || height > max_label_length_dots) {
         result.error = "barcode of " + std::to_string(total_width) + " dots is too large to draw";
         return result;
     }
@@ -216,8 +211,8 @@ Symbol pdf417(std::string_view data, const Pdf417Options& options) {
     if (!result.error.empty()) return result;
     int module = std::max(1, options.module_width);
     int row_height = std::max(1, options.row_height);
-    if (symbol->width * module > kLargestSymbolDots ||
-        symbol->rows * row_height > kMaxLabelLengthDots) {
+    if (symbol->width * module > max_symbol_width_dots ||
+        symbol->rows * row_height > max_label_length_dots) {
         result.error = "PDF417 symbol is too large to draw";
         return result;
     }

@@ -1,4 +1,4 @@
-// A raw TCP client for the virtual printer tests.
+// A raw TCP client of the virtual printer on loopback.
 #pragma once
 
 #include <arpa/inet.h>
@@ -12,8 +12,7 @@ namespace eplview::test {
 
 class Client {
    public:
-    explicit Client(int port) {
-        socket_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    explicit Client(int port) : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(static_cast<std::uint16_t>(port));
@@ -26,13 +25,9 @@ class Client {
     Client& operator=(const Client&) = delete;
 
     bool connected() const { return socket_ >= 0; }
-    bool send_all(const std::string& bytes) {
-        std::size_t sent = 0;
-        while (sent < bytes.size()) {
-            auto n = ::send(socket_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-            if (n <= 0) return false;
-            sent += static_cast<std::size_t>(n);
-        }
+    bool send_all(std::string_view bytes) {
+        for (ssize_t n = 0; !bytes.empty(); bytes.remove_prefix(static_cast<std::size_t>(n)))
+            if ((n = ::send(socket_, bytes.data(), bytes.size(), MSG_NOSIGNAL)) <= 0) return false;
         return true;
     }
     void close_now() {
@@ -41,7 +36,7 @@ class Client {
     }
 
    private:
-    int socket_ = -1;
+    int socket_;
 };
 
 }  // namespace eplview::test

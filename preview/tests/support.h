@@ -1,10 +1,12 @@
 // Helpers shared by the eplview tests: streams written the way the driver frames them (every
-// command line ends in LF CR LF), interpretation, and decoding with zxing-cpp.
+// command line ends in LF CR LF), interpretation, case tables read from data files, and decoding
+// with zxing-cpp.
 #pragma once
 
 #define ZX_USE_UTF8 1  // text() as UTF-8
 #include <ZXing/ReadBarcode.h>
 
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,12 +20,10 @@ inline std::vector<std::uint8_t> bytes_of(std::string_view text) {
 }
 
 // Joins command lines the way the driver sends them: each line, LF, then CR LF.
-inline std::string driver_lines(std::initializer_list<std::string_view> lines) {
+template <class Lines = std::initializer_list<std::string_view>>
+std::string driver_lines(const Lines& lines) {
     std::string stream;
-    for (auto line : lines) {
-        stream += line;
-        stream += "\n\r\n";
-    }
+    for (std::string_view line : lines) (stream += line) += "\n\r\n";
     return stream;
 }
 
@@ -39,9 +39,55 @@ inline Job run(const std::string& stream, Options options = {}) {
 inline std::string warnings_text(const Job& job) {
     std::string text;
     for (const auto& warning : job.warnings)
-        text += std::to_string(warning.line) + "@" + std::to_string(warning.offset) + ": " +
-                warning.message + "\n";
+        text += std::to_string(warning.line) + ": " + warning.message + "\n";
     return text;
+}
+
+// Text of a case file with \n \r \\ \xHH resolved and {TEXT*N} repeated N times.
+inline std::string unescape(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '{' && text.find('}', i) != std::string_view::npos) {
+            auto close = text.find('}', i), star = text.rfind('*', close);
+            std::string part = unescape(text.substr(i + 1, star - i - 1));
+            for (int n = std::stoi(std::string(text.substr(star + 1, close - star - 1))); n > 0;
+                 --n)
+                out += part;
+            i = close;
+        } else if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+        } else if (char c = text[++i]; c == 'x') {
+            out += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            out += c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+        }
+    }
+    return out;
+}
+
+// A numbered row of a case file: "/*  3*/ HEAD" and the indented lines after it, as written.
+struct CaseRow {
+    std::string number, head;
+    std::vector<std::string> items;
+};
+
+inline void PrintTo(const CaseRow& row, std::ostream* out) {
+    *out << "row " << row.number;
+}
+
+// Rows of EPLVIEW_TEST_DATA/name; lines starting with # are comments.
+inline std::vector<CaseRow> read_cases(const std::string& name) {
+    std::ifstream in(std::string(EPLVIEW_TEST_DATA) + "/" + name);
+    std::vector<CaseRow> rows;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("/*", 0) == 0)
+            rows.push_back(
+                {line.substr(2, line.find("*/") - 2), line.substr(line.find("*/") + 3), {}});
+        else if (!rows.empty() && line.rfind("    ", 0) == 0)
+            rows.back().items.push_back(line.substr(line.find_first_not_of(' ')));
+    }
+    return rows;
 }
 
 struct Decoded {
@@ -50,11 +96,9 @@ struct Decoded {
 };
 
 inline Decoded decode(const Bitmap& image, ZXing::BarcodeFormats formats, bool pure = false) {
-    std::vector<std::uint8_t> grey(static_cast<std::size_t>(image.width()) *
-                                   static_cast<std::size_t>(image.height()));
+    std::vector<std::uint8_t> grey;
     for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            grey[static_cast<std::size_t>(y * image.width() + x)] = image.black(x, y) ? 0 : 255;
+        for (int x = 0; x < image.width(); ++x) grey.push_back(image.black(x, y) ? 0 : 255);
     ZXing::DecodeHints hints;
     hints.setFormats(formats);
     hints.setTryHarder(true);

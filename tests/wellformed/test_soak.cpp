@@ -94,7 +94,7 @@ std::vector<std::size_t> slice_bounds(const std::string& stream, std::size_t rec
     return bounds;
 }
 
-// eplview keeps at most kMaxLabels labels of one stream, so a batch is linted a slice at a time:
+// eplview keeps at most max_labels labels of one stream, so a batch is linted a slice at a time:
 // the job's start (header, stored graphic, stored form) followed by a run of whole records.
 // Rendering every label of a 100,000-record batch under the sanitizers takes minutes, so the
 // first and last slices and a few between them are linted; check_stream covers every record.
@@ -166,7 +166,7 @@ TEST(Soak, HundredThousandRecordsPrintOnceEachInBoundedMemory) {
     EXPECT_EQ(shape.print_commands, 100'000u);
     for (std::size_t i = 0; i < std::min<std::size_t>(shape.faults.size(), 10); ++i)
         ADD_FAILURE() << "line " << shape.faults[i].line << ": " << shape.faults[i].message;
-    const std::vector<std::string> warnings = lint_slices(large.stream, eplview::kMaxLabels / 2, 4);
+    const std::vector<std::string> warnings = lint_slices(large.stream, eplview::max_labels / 2, 4);
     EXPECT_TRUE(warnings.empty()) << warnings.size()
                                   << " warnings, the first: " << warnings.front();
 

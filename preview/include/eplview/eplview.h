@@ -13,28 +13,38 @@
 
 namespace eplview {
 
-// Caps on what one stream may make the interpreter allocate. A command that would go beyond them is
-// reported with a warning and not carried out, so a hostile stream cannot exhaust memory.
-inline constexpr int kMaxLabelWidthDots = 2400;            // 8 inches at 300 dpi
-inline constexpr int kMaxLabelLengthDots = 12000;          // 40 inches at 300 dpi
-inline constexpr std::size_t kMaxRasterBytes = 4u << 20;   // one GW raster or one stored PCX file
-inline constexpr std::size_t kMaxStoredBytes = 16u << 20;  // all stored graphics together
-inline constexpr std::size_t kMaxFormCommands = 10000;     // commands in one stored form
-inline constexpr std::size_t kMaxStoredFormCommands = 100000;  // commands in all stored forms
-inline constexpr std::size_t kMaxLabels = 1000;  // printed labels kept from one stream
-inline constexpr std::size_t kMaxLabelImageBytes = 128u << 20;  // images of those labels together
-inline constexpr std::size_t kMaxWarnings = 10000;              // warnings kept from one stream
+// Caps on what one stream may make the interpreter allocate or spend. A command that would go
+// beyond them is reported with a warning and not carried out, so a hostile stream cannot exhaust
+// memory or time. Every cap of eplview is defined here (preview/README.md lists them).
+inline constexpr int max_label_width_dots = 2400;           // 8 inches at 300 dpi
+inline constexpr int max_label_length_dots = 12000;         // 40 inches at 300 dpi
+inline constexpr std::size_t max_raster_bytes = 4u << 20;   // one GW raster or one stored PCX file
+inline constexpr std::size_t max_stored_bytes = 16u << 20;  // all stored graphics together
+inline constexpr std::size_t max_form_commands = 10000;     // commands in one stored form
+inline constexpr std::size_t max_stored_form_commands = 100000;  // commands in all stored forms
+inline constexpr std::size_t max_labels = 1000;  // printed labels kept from one stream
+inline constexpr std::size_t max_label_image_bytes = 128u << 20;  // images of those labels together
+inline constexpr std::size_t max_warnings = 10000;                // warnings kept from one stream
+inline constexpr long max_copies = 1L << 30;                      // copies of one label
+// Characters of one text field past this many dots cannot show on any label; they are cut.
+inline constexpr int max_text_dots = 2 * max_label_length_dots;
+// A barcode or symbol wider than this is refused rather than drawn.
+inline constexpr int max_symbol_width_dots = 4 * max_label_width_dots;
+// Longer than any symbology holds; zint takes the length as an int.
+inline constexpr std::size_t max_symbol_data_bytes = 1u << 16;
+// Stream text quoted in one warning; the rest is cut with "...".
+inline constexpr std::size_t max_quoted_bytes = 64;
 // What one stream may cost to draw: dots painted plus bytes of image buffer cleared or copied.
 // About 1000 labels of 4 x 6 in at 203 dpi painted all over dot by dot, or 8000 cleared; beyond
 // it the rest of the stream is not interpreted.
-inline constexpr std::uint64_t kMaxDrawnDots = 1ull << 30;
+inline constexpr std::uint64_t max_drawn_dots = 1ull << 30;
 
 // The widest print head of each resolution (4.09 in at 203 dpi, 4.16 in at 300 dpi): the label
 // width when the stream sets none with q and the caller gives none.
-inline constexpr int kHeadWidth203 = 832;
-inline constexpr int kHeadWidth300 = 1248;
+inline constexpr int head_width_203 = 832;
+inline constexpr int head_width_300 = 1248;
 // Label length used until the stream sends Q: 2 inches.
-inline constexpr int kDefaultLengthInches = 2;
+inline constexpr int default_length_inches = 2;
 
 // A monochrome image, one bit per dot, rows packed most significant bit first; a set bit prints
 // black.
