@@ -9,7 +9,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
@@ -43,19 +42,12 @@ std::string unescape(std::string_view text) {
             continue;
         }
         const char c = text[++i];
+        static constexpr std::string_view plain = "nrt0", meant = {"\n\r\t\0", 4};
+        if (const std::size_t k = plain.find(c); k != std::string_view::npos) {
+            out.push_back(meant[k]);
+            continue;
+        }
         switch (c) {
-            case 'n':
-                out.push_back('\n');
-                break;
-            case 'r':
-                out.push_back('\r');
-                break;
-            case 't':
-                out.push_back('\t');
-                break;
-            case '0':
-                out.push_back('\0');
-                break;
             case 'x':
                 out.push_back(
                     static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16)));
@@ -150,26 +142,31 @@ std::vector<Case> all_cases() {
 
 // ---- Fields by name ----------------------------------------------------------------------------
 
-// Reads and writes one field of a block by name: integers as numbers, byte arrays as strings.
+// One field of a block by name: an integer of its width (signed or not) or a byte array.
 struct FieldAccess {
-    std::function<std::int64_t(std::byte*)> get;
-    std::function<void(std::byte*, std::int64_t)> set;
     std::size_t offset = 0, width = 0;
-    bool integer = true;
+    bool integer = true, is_signed = false;
+    std::int64_t get(const std::byte* block) const {
+        std::uint64_t v = 0;
+        for (std::size_t k = 0; k < width; ++k)
+            v |= std::to_integer<std::uint64_t>(block[offset + k]) << (8 * k);
+        const std::uint64_t sign = std::uint64_t{1} << (8 * width - 1);
+        return is_signed && (v & sign) ? static_cast<std::int64_t>(v - 2 * sign)
+                                       : static_cast<std::int64_t>(v);
+    }
+    void set(std::byte* block, std::int64_t value) const {
+        for (std::size_t k = 0; k < width; ++k)
+            block[offset + k] =
+                static_cast<std::byte>(static_cast<std::uint64_t>(value) >> (8 * k));
+    }
 };
 
 template <class F>
 FieldAccess integer_field(F) {
-    return {[](std::byte* b) {
-                return static_cast<std::int64_t>(load_le<typename F::value_type>(b + F::offset));
-            },
-            [](std::byte* b, std::int64_t v) {
-                store_le(b + F::offset, static_cast<typename F::value_type>(v));
-            },
-            F::offset, F::width, true};
+    return {F::offset, F::width, true, std::is_signed_v<typename F::value_type>};
 }
 FieldAccess byte_field(std::size_t offset, std::size_t width) {
-    return {nullptr, nullptr, offset, width, false};
+    return {offset, width, false};
 }
 
 const std::map<std::string, FieldAccess>& record_fields() {
@@ -202,8 +199,7 @@ const std::map<std::string, FieldAccess>& barcode_fields() {
         {"addon", integer_field(addon)},
         {"variable_mark", integer_field(variable_mark)},
         {"security_level", integer_field(security_level)},
-        {"shape_limits", integer_field(shape_limits)},
-    };
+        {"shape_limits", integer_field(shape_limits)}};
     return fields;
 }
 
@@ -211,8 +207,7 @@ const std::map<std::string, FieldAccess>& barcode_fields() {
 const std::map<std::string, FieldAccess>& handle_fields() {
     static const std::map<std::string, FieldAccess> fields = {
         {"record", integer_field(job_handle::record)},
-        {"barcode_object", integer_field(job_handle::barcode_object)},
-    };
+        {"barcode_object", integer_field(job_handle::barcode_object)}};
     return fields;
 }
 
@@ -241,8 +236,7 @@ const std::map<std::string, FieldAccess>& pcx_fields() {
         {"x", integer_field(x)},
         {"y", integer_field(y)},
         {"file_size", integer_field(file_size)},
-        {"graphic_name", integer_field(graphic_name)},
-    };
+        {"graphic_name", integer_field(graphic_name)}};
     return fields;
 }
 
