@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "driver_test.h"
+#include "named_fields.h"
 #include "pcx_header.h"
 
 namespace epl2::test {
@@ -138,106 +139,6 @@ std::vector<Case> all_cases() {
         cases.insert(cases.end(), more.begin(), more.end());
     }
     return cases;
-}
-
-// ---- Fields by name ----------------------------------------------------------------------------
-
-// One field of a block by name: an integer of its width (signed or not) or a byte array.
-struct FieldAccess {
-    std::size_t offset = 0, width = 0;
-    bool integer = true, is_signed = false;
-    std::int64_t get(const std::byte* block) const {
-        std::uint64_t v = 0;
-        for (std::size_t k = 0; k < width; ++k)
-            v |= std::to_integer<std::uint64_t>(block[offset + k]) << (8 * k);
-        const std::uint64_t sign = std::uint64_t{1} << (8 * width - 1);
-        return is_signed && (v & sign) ? static_cast<std::int64_t>(v - 2 * sign)
-                                       : static_cast<std::int64_t>(v);
-    }
-    void set(std::byte* block, std::int64_t value) const {
-        for (std::size_t k = 0; k < width; ++k)
-            block[offset + k] =
-                static_cast<std::byte>(static_cast<std::uint64_t>(value) >> (8 * k));
-    }
-};
-
-template <class F>
-FieldAccess integer_field(F) {
-    return {F::offset, F::width, true, std::is_signed_v<typename F::value_type>};
-}
-FieldAccess byte_field(std::size_t offset, std::size_t width) {
-    return {offset, width, false};
-}
-
-const std::map<std::string, FieldAccess>& record_fields() {
-    static const std::map<std::string, FieldAccess> fields = {
-#define EPL2_FIELD(type, offset, name) {#name, integer_field(record::name)},
-#define EPL2_BYTES(offset, size, name) {#name, byte_field(offset, size)},
-#define EPL2_TABLE(offset, stride, capacity, name) \
-    {#name, byte_field(offset, (stride) * (capacity))},
-#include "core/record_fields.inc"
-#undef EPL2_FIELD
-#undef EPL2_BYTES
-#undef EPL2_TABLE
-    };
-    return fields;
-}
-
-const std::map<std::string, FieldAccess>& barcode_fields() {
-    using namespace barcode_object;
-    static const std::map<std::string, FieldAccess> fields = {
-        {"symbology", integer_field(symbology)},
-        {"x", integer_field(x)},
-        {"y", integer_field(y)},
-        {"width", integer_field(width)},
-        {"height", integer_field(height)},
-        {"rotation", integer_field(rotation)},
-        {"data", integer_field(data)},
-        {"human_readable", integer_field(human_readable)},
-        {"ratio", integer_field(ratio)},
-        {"narrow", integer_field(narrow)},
-        {"addon", integer_field(addon)},
-        {"variable_mark", integer_field(variable_mark)},
-        {"security_level", integer_field(security_level)},
-        {"shape_limits", integer_field(shape_limits)}};
-    return fields;
-}
-
-// The words of the JobHandle the driver reads: a case can take the barcode object away.
-const std::map<std::string, FieldAccess>& handle_fields() {
-    static const std::map<std::string, FieldAccess> fields = {
-        {"record", integer_field(job_handle::record)},
-        {"barcode_object", integer_field(job_handle::barcode_object)}};
-    return fields;
-}
-
-// Entries of the record's tables by index, their fields by name (more as cases need them).
-struct TableAccess {
-    std::size_t offset, stride, capacity;
-    std::map<std::string, FieldAccess> fields;
-};
-const std::map<std::string, TableAccess>& record_tables() {
-    using namespace font_entry;
-    static const std::map<std::string, TableAccess> tables = {
-        {"font_table",
-         {record::font_table.offset,
-          record::font_table.stride,
-          record::font_table.capacity,
-          {{"printer_font", integer_field(printer_font)},
-           {"cell_height", integer_field(cell_height)},
-           {"cell_width", integer_field(cell_width)}}}},
-    };
-    return tables;
-}
-
-const std::map<std::string, FieldAccess>& pcx_fields() {
-    using namespace pcx_object;
-    static const std::map<std::string, FieldAccess> fields = {
-        {"x", integer_field(x)},
-        {"y", integer_field(y)},
-        {"file_size", integer_field(file_size)},
-        {"graphic_name", integer_field(graphic_name)}};
-    return fields;
 }
 
 // ---- Running a case ---------------------------------------------------------------------------
@@ -365,9 +266,9 @@ class CaseRun {
         } else if (c == "set") {
             set_fields(record_fields(), job_.record().data(), w);
         } else if (c == "barcode") {
-            set_fields(barcode_fields(), job_.barcode().data(), w);
+            set_fields(barcode_object_fields(), job_.barcode().data(), w);
         } else if (c == "pcx") {
-            set_fields(pcx_fields(), image_.view().data(), w);
+            set_fields(pcx_object_fields(), image_.view().data(), w);
         } else if (c == "handle") {
             set_fields(handle_fields(),
                        reinterpret_cast<std::byte*>(static_cast<std::uintptr_t>(job_.handle())), w);
@@ -376,7 +277,7 @@ class CaseRun {
         } else if (c == "check") {
             check_fields(record_fields(), job_.record().data(), w);
         } else if (c == "check_barcode") {
-            check_fields(barcode_fields(), job_.barcode().data(), w);
+            check_fields(barcode_object_fields(), job_.barcode().data(), w);
         } else if (c == "writes") {
             EXPECT_EQ(last_writes_, static_cast<std::size_t>(arg(w, 1))) << where();
         } else if (c == "image") {
@@ -407,20 +308,17 @@ class CaseRun {
         return static_cast<std::int32_t>(word_value(w[k]));
     }
 
-    const FieldAccess* find(const std::map<std::string, FieldAccess>& fields,
-                            const std::string& name) {
-        const auto f = fields.find(name);
-        if (f != fields.end()) return &f->second;
-        ADD_FAILURE() << where() << ": no field " << name;
-        return nullptr;
+    const NamedField* find(const Fields& fields, const std::string& name) {
+        const NamedField* f = find_field(fields, name);
+        if (!f) ADD_FAILURE() << where() << ": no field " << name;
+        return f;
     }
 
     // `set NAME VALUE ...`: a number into an integer field; a "string" into an integer field is
     // its address, into a byte array its bytes, NUL-padded; x:HEX fills a byte array with a byte.
-    void set_fields(const std::map<std::string, FieldAccess>& fields, std::byte* block,
-                    const std::vector<std::string>& w) {
+    void set_fields(const Fields& fields, std::byte* block, const std::vector<std::string>& w) {
         for (std::size_t k = 1; k + 1 < w.size(); k += 2) {
-            const FieldAccess* f = find(fields, w[k]);
+            const NamedField* f = find(fields, w[k]);
             if (!f) continue;
             if (f->integer) {
                 f->set(block, static_cast<std::int32_t>(word_value(w[k + 1])));
@@ -436,28 +334,22 @@ class CaseRun {
 
     // `entry TABLE N NAME VALUE ...`: fields of entry N of a record table.
     void set_entry(const std::vector<std::string>& w) {
-        const auto table = record_tables().find(w.at(1));
-        if (table == record_tables().end()) {
-            ADD_FAILURE() << where() << ": no table " << w[1];
-            return;
-        }
-        const TableAccess& t = table->second;
         const auto index = static_cast<std::size_t>(arg(w, 2));
-        if (index >= t.capacity) {
-            ADD_FAILURE() << where() << ": no entry " << index << " in " << w[1];
+        for (const NamedTable& t : record_tables()) {
+            if (t.name != w[1] || index >= t.capacity) continue;
+            // From the index on, the words read as a `set` line does.
+            set_fields(t.entry, job_.record().data() + t.offset + t.stride * index,
+                       std::vector<std::string>(w.begin() + 2, w.end()));
             return;
         }
-        // From the index on, the words read as a `set` line does.
-        set_fields(t.fields, job_.record().data() + t.offset + t.stride * index,
-                   std::vector<std::string>(w.begin() + 2, w.end()));
+        ADD_FAILURE() << where() << ": no entry " << index << " in " << w[1];
     }
 
     // `check NAME VALUE ...`: an integer field's value, or a byte array's string up to its NUL;
     // fill:N asks that every byte of the array be N.
-    void check_fields(const std::map<std::string, FieldAccess>& fields, std::byte* block,
-                      const std::vector<std::string>& w) {
+    void check_fields(const Fields& fields, std::byte* block, const std::vector<std::string>& w) {
         for (std::size_t k = 1; k + 1 < w.size(); k += 2) {
-            const FieldAccess* f = find(fields, w[k]);
+            const NamedField* f = find(fields, w[k]);
             if (!f) continue;
             const std::string& v = w[k + 1];
             if (f->integer) {

@@ -19,6 +19,7 @@
 
 #include "driver_test.h"
 #include "model_table.h"
+#include "named_fields.h"
 
 namespace epl2::test {
 namespace {
@@ -42,16 +43,6 @@ std::uint64_t load(const std::byte* p, std::size_t width) {
 
 // ---- The capability area ------------------------------------------------------------------------
 
-// How a value reads: a number (bit words show in hex by the host bits they keep), the text a
-// pointer word points to, or bytes.
-enum class Form { number, text, bytes };
-
-struct Item {
-    std::string name;
-    std::size_t offset, width;
-    Form form;
-};
-
 // The pointer words among the fields: each shows as the text it points to.
 bool is_pointer(const std::string& name) {
     static const std::set<std::string> pointers{"maker_name",   "cap_text_104", "font_name",
@@ -59,17 +50,14 @@ bool is_pointer(const std::string& name) {
     return pointers.count(name) != 0;
 }
 
-template <class F>
-Item item(const char* name, F) {
-    return {name, F::offset, F::width, is_pointer(name) ? Form::text : Form::number};
-}
-
 // prtsetup runs on a record of zeros and on one of 0xFF bytes: what both runs agree on is the
 // module's; a bit that follows the host's byte is the host's. "" when every bit is the host's.
-std::string value_text(const Item& f, std::size_t base, const std::byte* zeros,
+// Integers show as numbers (bit words in hex by the host bits they keep), pointer words as their
+// text, byte arrays byte by byte.
+std::string value_text(const NamedField& f, std::size_t base, const std::byte* zeros,
                        const std::byte* ones) {
     const std::size_t at = base + f.offset;
-    if (f.form == Form::bytes) {
+    if (!f.integer) {
         std::string text;
         for (std::size_t i = at; i < at + f.width; ++i) {
             const std::string digits = hex(0x100u | std::to_integer<unsigned>(zeros[i]));
@@ -82,90 +70,48 @@ std::string value_text(const Item& f, std::size_t base, const std::byte* zeros,
     const std::uint64_t a = load(zeros + at, f.width), b = load(ones + at, f.width);
     if (a == 0 && b == ~0ull >> (64 - 8 * f.width)) return "";
     if (a != b) return hex(a) + " keeps host bits " + hex(a ^ b);
-    if (f.form == Form::number || a == 0) return std::to_string(a);
+    if (!is_pointer(f.name) || a == 0) return std::to_string(a);
     return '"' + std::string(reinterpret_cast<const char*>(static_cast<std::uintptr_t>(a))) + '"';
 }
 
-// One byte item for each byte of [0, size) that no item names, so that no write goes unseen.
-void add_unnamed_bytes(std::vector<Item>& items, std::vector<bool> named) {
-    for (const Item& f : items)
+// One byte field for each byte of [0, size) that no field names, so that no write goes unseen.
+Fields with_unnamed_bytes(Fields fields, std::size_t size) {
+    std::vector<bool> named(size);
+    for (const NamedField& f : fields)
         std::fill_n(named.begin() + static_cast<std::ptrdiff_t>(f.offset), f.width, true);
-    for (std::size_t k = 0; k < named.size(); ++k)
-        if (!named[k]) items.push_back({"+" + std::to_string(k), k, 1, Form::bytes});
+    for (std::size_t k = 0; k < size; ++k)
+        if (!named[k]) fields.push_back({"+" + std::to_string(k), k, 1, false});
+    return fields;
 }
 
-// The record's fields from the module's own list, but the model fields the host fills.
-const std::vector<Item>& record_items() {
-    static const std::vector<Item> items = [] {
-        std::vector<Item> v;
-#define EPL2_FIELD(type, offset, name) v.push_back(item(#name, record::name));
-#define EPL2_BYTES(offset, size, name) v.push_back({#name, offset, size, Form::bytes});
-#define EPL2_TABLE(offset, stride, capacity, name)
-#include "core/record_fields.inc"
-#undef EPL2_FIELD
-#undef EPL2_BYTES
-#undef EPL2_TABLE
+// The record's fields but its tables (shown by entry) and the model fields the host fills.
+const Fields& record_items() {
+    static const Fields items = [] {
+        Fields v = with_unnamed_bytes(record_fields(), record_size);
         const std::set<std::string> host_fields{"model_class", "reduced_options", "resolution_code",
                                                 "memory_code", "printer_type"};
-        std::erase_if(v, [&](const Item& f) { return host_fields.count(f.name) != 0; });
-        std::vector<bool> named(record_size);
-        for (const record::Extent& e : record::extents)
-            std::fill_n(named.begin() + static_cast<std::ptrdiff_t>(e.offset), e.width, true);
-        add_unnamed_bytes(v, named);
+        std::erase_if(v, [&](const NamedField& f) {
+            return host_fields.count(f.name) != 0 ||
+                   std::any_of(record_tables().begin(), record_tables().end(),
+                               [&](const NamedTable& t) { return t.name == f.name; });
+        });
         return v;
     }();
     return items;
 }
 
-struct Table {
-    std::string name;
-    std::size_t offset, stride, capacity;
-    std::vector<Item> entry;
-};
-
-template <class T>
-Table table(const char* name, T, std::vector<Item> entry) {
-    add_unnamed_bytes(entry, std::vector<bool>(T::stride));
-    return {name, T::offset, T::stride, T::capacity, std::move(entry)};
-}
-
-const std::vector<Table>& tables() {
-    namespace F = font_entry;
-    namespace B = barcode_entry;
-    namespace S = symbol2d_entry;
-#define EPL2_ENTRY(space, field) item(#field, space::field)
-    static const std::vector<Table> t = {
-        table("font_name_list", record::font_name_list, {item("font_name", word_entry::word)}),
-        table("font_table", record::font_table,
-              {EPL2_ENTRY(F, printer_font), EPL2_ENTRY(F, font_flags), EPL2_ENTRY(F, max_h_mult),
-               EPL2_ENTRY(F, max_v_mult), EPL2_ENTRY(F, max_height), EPL2_ENTRY(F, max_width),
-               EPL2_ENTRY(F, cell_height), EPL2_ENTRY(F, cell_width), EPL2_ENTRY(F, value_28),
-               EPL2_ENTRY(F, value_32), EPL2_ENTRY(F, font_text)}),
-        table("barcode_table", record::barcode_table,
-              {EPL2_ENTRY(B, symbology), EPL2_ENTRY(B, barcode_flags), EPL2_ENTRY(B, value_8),
-               EPL2_ENTRY(B, value_9), EPL2_ENTRY(B, value_12), EPL2_ENTRY(B, value_16),
-               EPL2_ENTRY(B, value_20), EPL2_ENTRY(B, value_24), EPL2_ENTRY(B, name_text)}),
-        table("symbol2d_table", record::symbol2d_table,
-              {EPL2_ENTRY(S, symbology), EPL2_ENTRY(S, symbol2d_flags), EPL2_ENTRY(S, as_graphic),
-               EPL2_ENTRY(S, value_32), EPL2_ENTRY(S, value_36), EPL2_ENTRY(S, value_40),
-               EPL2_ENTRY(S, value_44), EPL2_ENTRY(S, value_48), EPL2_ENTRY(S, name_text)}),
-        table("graphic_slot_marks", record::graphic_slot_marks, {item("mark", word_entry::value)}),
-    };
-#undef EPL2_ENTRY
-    return t;
-}
-
 // Every value the module wrote: record fields one a line, table entries one a line.
 std::string capability_text(const std::byte* zeros, const std::byte* ones) {
     std::string out;
-    for (const Item& f : record_items()) {
+    for (const NamedField& f : record_items()) {
         const std::string v = value_text(f, 0, zeros, ones);
         if (!v.empty()) out += cat("  ", f.name, " ", v, "\n");
     }
-    for (const Table& t : tables()) {
+    for (const NamedTable& t : record_tables()) {
+        const Fields entry = with_unnamed_bytes(t.entry, t.stride);
         for (std::size_t i = 0; i < t.capacity; ++i) {
             std::string line;
-            for (const Item& f : t.entry) {
+            for (const NamedField& f : entry) {
                 const std::string v = value_text(f, t.offset + t.stride * i, zeros, ones);
                 if (!v.empty()) line += (line.empty() ? " " : ", ") + f.name + " " + v;
             }
