@@ -189,8 +189,11 @@ class Context {
 
 void check_data_length(const Context& c, std::string_view field, const Value& v,
                        std::size_t limit) {
-    if (!v.variable() && v.text.size() > limit) {
-        c.error(field, "is " + std::to_string(v.text.size()) + " characters long; at most " +
+    if (v.variable()) return;
+    const std::size_t length = escaped_length(v.text);
+    if (length > limit) {
+        c.error(field, "is " + std::to_string(length) + " characters long" +
+                           (length > v.text.size() ? " with its escapes" : "") + "; at most " +
                            std::to_string(limit) + " fit");
     }
 }

@@ -300,9 +300,11 @@ void JobDriver::draw_barcode(const LabelObject& object, const BarcodeObject& cod
         }
         data.insert(data.begin(), ucc_ean_marker);
     }
-    if (data.size() > max_object_data)
+    if (const std::size_t length = escaped_length(data); length > max_object_data) {
         object_error(object, "data",
-                     "is longer than " + std::to_string(max_object_data) + " characters");
+                     "is longer than " + std::to_string(max_object_data) + " characters" +
+                         (length > data.size() ? " with its escapes" : ""));
+    }
     set_symbol(code.index, code.x, code.y, code.height, code.rotation, code.data.variable(), data);
     BarcodeObjectView b = job_.barcode();
     b.set(barcode_object::human_readable, code.human_readable ? 1 : 0);
@@ -349,7 +351,7 @@ void JobDriver::draw_maxicode(const LabelObject& object, const MaxiCodeObject& m
     std::string header = extension.empty() ? postal + std::string(6 - postal.size(), ' ') + " "
                                            : postal + " " + extension + " ";
     header += country + " " + service + " " + message;
-    if (header.size() > max_maxicode_data)
+    if (escaped_length(header) > max_maxicode_data)
         object_error(object, "message", "is too long for a MaxiCode parameter string");
     set_symbol(symbology::maxicode, m.x, m.y + maxicode_height, maxicode_height, 0,
                is_variable(object), header);
@@ -360,7 +362,7 @@ void JobDriver::draw_pdf417(const LabelObject& object, const Pdf417Object& p) {
     const std::string data = resolve(object, "data", p.data);
     if (data.find('"') != std::string::npos)
         object_error(object, "data", "PDF417 data cannot hold a double quote");
-    if (data.size() > max_pdf417_data)
+    if (escaped_length(data) > max_pdf417_data)
         object_error(object, "data", "is too long for a PDF417 parameter string");
     set_symbol(symbology::pdf417, p.x, p.y + p.height, p.height, p.rotation, p.data.variable(),
                data);
