@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "entry_points.h"
+#include "os.h"
 
 namespace epl2::host {
 
@@ -43,7 +44,6 @@ class Module {
     // Loads the module file (epl2drv.so / epl2drv.dll); throws ModuleError naming the file and
     // the first entry point that is missing.
     explicit Module(const std::string& path);
-    ~Module();
     Module(const Module&) = delete;
     Module& operator=(const Module&) = delete;
 
@@ -55,10 +55,9 @@ class Module {
 
    private:
     void* find(const char* name) const;
-    void close() noexcept;
 
     std::string path_;
-    void* handle_ = nullptr;
+    os::Library library_;
     EntryPoints entry_;
 };
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/bytes.h"
+#include "os.h"
 
 namespace epl2::host {
 
@@ -25,12 +26,6 @@ DriverFileFactory& driver_file_factory() noexcept {
 }
 
 }  // namespace epl2::host
-
-#if defined(_WIN32)
-#define EPL2_HOST_EXPORT __declspec(dllexport)
-#else
-#define EPL2_HOST_EXPORT __attribute__((visibility("default")))
-#endif
 
 extern "C" {
 

@@ -13,6 +13,7 @@
 #include "print_job.h"
 #include "printer.h"
 #include "records.h"
+#include "setup/option_catalogue.h"
 #include "units.h"
 
 namespace epl2::eplhost {
@@ -123,11 +124,11 @@ void list_models(const host::Module& module, std::ostream& out) {
 
 const char* kind_name(char kind) {
     switch (kind) {
-        case 'I':
+        case kind_integer:
             return "number";
-        case 'M':
+        case kind_choice:
             return "choice";
-        case '3':
+        case kind_length:
             return "length";
         default:
             return "?";
@@ -142,7 +143,7 @@ void list_options(Printer& printer, std::ostream& out) {
         out << std::setw(3) << o.position << "  " << o.prompt << "  [" << kind_name(o.kind)
             << ", id " << o.id << ", width " << o.width << "]  current "
             << o.describe_value(printer.value_of(o)) << "\n";
-        if (o.kind == 'M') {
+        if (o.kind == kind_choice) {
             for (std::size_t i = 0; i < o.choices.size(); ++i)
                 out << "       " << i << "  " << o.choices[i] << "\n";
         } else {
@@ -158,6 +159,23 @@ const Model& choose_model(const std::vector<Model>& models, const Arguments& a,
     if (label && label->printer.model) return find_model(models, *label->printer.model);
     return find_model(models, default_model_name);
 }
+
+// The module the command line names and the printer it chooses there, with the label's option
+// settings and then the command line's, the later winning.
+class PrinterSession {
+   public:
+    PrinterSession(const Arguments& a, const Io& io, host::Sink& sink, const Label* label)
+        : module_(load_module(a, io)),
+          printer_(*module_, sink, choose_model(read_models(*module_), a, label)) {
+        if (label) printer_.set_options(label->printer.options);
+        printer_.set_options(a.settings);
+    }
+    [[nodiscard]] Printer& printer() noexcept { return printer_; }
+
+   private:
+    std::unique_ptr<host::Module> module_;
+    Printer printer_;
+};
 
 class ProgressBar {
    public:
@@ -197,13 +215,9 @@ int print(const Arguments& a, Io& io) {
             fail(ExitCode::bad_input, *a.data + ": holds no records");
     }
     check_fields(label, records ? &records->summary() : nullptr);
-    const auto module = load_module(a, io);
-    const auto models = read_models(*module);
-    const Model& model = choose_model(models, a, &label);
     JobStream stream;
-    Printer printer(*module, stream, model);
-    printer.set_options(label.printer.options);
-    printer.set_options(a.settings);
+    PrinterSession session(a, io, stream, &label);
+    Printer& printer = session.printer();
     printer.save_options();
     JobPlan plan;
     plan.label = &label;
@@ -227,7 +241,7 @@ int print(const Arguments& a, Io& io) {
     if (target.kind != Target::Kind::standard_output) {
         const std::size_t labels = plan.records ? plan.records->summary().count : 1;
         io.err << "eplhost: " << labels << (labels == 1 ? " label" : " labels") << " ("
-               << stream.size() << " bytes) for the " << model.name << " sent to "
+               << stream.size() << " bytes) for the " << printer.model().name << " sent to "
                << target.describe() << "\n";
     }
     return 0;
@@ -246,12 +260,9 @@ int dispatch(const Arguments& a, Io& io) {
     }
     if (a.command == "options") {
         if (!a.positional.empty()) fail(ExitCode::usage, "options takes no further arguments");
-        const auto module = load_module(a, io);
-        const auto models = read_models(*module);
         JobBytes ignored;
-        Printer printer(*module, ignored, choose_model(models, a, nullptr));
-        printer.set_options(a.settings);
-        list_options(printer, io.out);
+        PrinterSession session(a, io, ignored, nullptr);
+        list_options(session.printer(), io.out);
         return 0;
     }
     if (a.command == "print") return print(a, io);

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "errors.h"
+#include "letter_case.h"
 
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
@@ -17,7 +18,7 @@
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 #pragma GCC diagnostic ignored "-Wunused-function"
 #pragma GCC diagnostic ignored "-Wdouble-promotion"
-#endif
+#endif  // defined(__GNUC__)
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PNG
 #define STBI_NO_STDIO
@@ -25,7 +26,7 @@
 #include <stb/stb_image.h>
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
-#endif
+#endif  // defined(__GNUC__)
 
 namespace epl2::eplhost {
 
@@ -68,13 +69,6 @@ std::string read_file(const std::filesystem::path& file) {
     if (!in)
         fail(ExitCode::bad_input, "image file " + file.string() + " cannot be read (missing?)");
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string lower_extension(const std::filesystem::path& file) {
-    std::string ext = file.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext;
 }
 
 [[noreturn]] void png_error(const std::filesystem::path& file) {
@@ -189,7 +183,7 @@ std::string encode_pcx(int width, int height, const std::vector<bool>& black, in
 }
 
 std::string load_image_as_pcx(const std::filesystem::path& file, int threshold) {
-    const std::string ext = lower_extension(file);
+    const std::string ext = lower_case(file.extension().string());
     if (ext != ".pcx" && ext != ".png") {
         fail(ExitCode::bad_input,
              "image " + file.string() + ": only .pcx and .png files are supported");

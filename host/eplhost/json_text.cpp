@@ -4,11 +4,25 @@
 #include <iterator>
 
 #include "errors.h"
-#include "label.h"
 
 namespace epl2::eplhost {
 
 namespace {
+
+// A byte offset of a text as "line 3, column 15".
+std::string text_position(std::string_view text, std::size_t offset) {
+    offset = std::min(offset, text.size());
+    std::size_t line = 1, column = 1;
+    for (std::size_t i = 0; i + 1 < offset; ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 1;
+        } else {
+            ++column;
+        }
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
 
 // Thrown from the parser callback: nlohmann lets it through and drops what it had built.
 struct TooDeep {};

@@ -6,9 +6,11 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "data_limits.h"
 #include "errors.h"
 #include "images.h"
 #include "json_text.h"
+#include "letter_case.h"
 #include "units.h"
 
 namespace epl2::eplhost {
@@ -19,32 +21,22 @@ using nlohmann::json;
 
 constexpr Symbology symbologies[] = {
     // name, module index, digits only, UPC/EAN family
-    {"UPC-A", 0, true, true},
-    {"UPC-E", 5, true, true},
-    {"EAN-13", 6, true, true},
-    {"EAN-8", 7, true, true},
-    {"Code 128", 8, false, false},
-    {"SSCC", 8, true, false},
-    {"GS1-128", 20, false, false},
-    {"Codabar", 12, false, false},
-    {"Interleaved 2 of 5", 13, true, false},
-    {"Code 39", 14, false, false},
-    {"Code 93", 16, false, false},
-    {"Postnet", 21, true, false},
+    {"UPC-A", symbology::upc_a, true, true},
+    {"UPC-E", symbology::upc_e, true, true},
+    {"EAN-13", symbology::ean13, true, true},
+    {"EAN-8", symbology::ean8, true, true},
+    {"Code 128", symbology::code128, false, false},
+    {"SSCC", symbology::code128, true, false},
+    {"GS1-128", symbology::ucc_ean128, false, false},
+    {"Codabar", symbology::codabar, false, false},
+    {"Interleaved 2 of 5", symbology::interleaved_2_of_5, true, false},
+    {"Code 39", symbology::code39, false, false},
+    {"Code 93", symbology::code93, false, false},
+    {"Postnet", symbology::postnet, true, false},
 };
-
-// The object_data buffer of the module holds 255 characters and a NUL.
-constexpr std::size_t max_object_data = 255;
 
 // Far beyond any label, and small enough that positions plus sizes stay 32-bit numbers.
 constexpr std::int32_t max_length = 1'000'000;
-
-std::string lower(std::string_view s) {
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
 
 // Where a check happens, for the message: "shipping.json: objects[3] (text): field "font"".
 class Context {
@@ -192,8 +184,11 @@ class Context {
 
 void check_data_length(const Context& c, std::string_view field, const Value& v,
                        std::size_t limit) {
-    if (!v.variable() && v.text.size() > limit) {
-        c.error(field, "is " + std::to_string(v.text.size()) + " characters long; at most " +
+    if (v.variable()) return;
+    const std::size_t length = escaped_length(v.text);
+    if (length > limit) {
+        c.error(field, "is " + std::to_string(length) + " characters long" +
+                           (length > v.text.size() ? " with its escapes" : "") + "; at most " +
                            std::to_string(limit) + " fit");
     }
 }
@@ -284,7 +279,7 @@ BarcodeObject read_barcode(const Context& c, const json& o) {
     }
     b.human_readable = c.boolean(o, "human_readable", true);
     b.rotation = c.rotation(o);
-    check_data_length(c, "data", b.data, max_object_data - 1);
+    check_data_length(c, "data", b.data, max_fixed_barcode_data);
     return b;
 }
 
@@ -315,16 +310,19 @@ Pdf417Object read_pdf417(const Context& c, const json& o) {
     p.columns = c.integer(o, "columns", 0, 0, 30);
     p.narrow = c.integer(o, "narrow", 2, 1, 10);
     p.rotation = c.rotation(o);
-    check_data_length(c, "data", p.data, max_object_data - 64);
+    check_data_length(c, "data", p.data, max_pdf417_data);
     return p;
 }
 
 // Printer memory names: letters and digits, short enough for the printer's graphic names.
+constexpr std::size_t max_graphic_name = 6;
+
 std::string graphic_name_from(const std::filesystem::path& file) {
     std::string name;
     for (const char c : file.stem().string()) {
         const auto ch = static_cast<unsigned char>(c);
-        if (std::isalnum(ch) && name.size() < 6) name += static_cast<char>(std::toupper(ch));
+        if (std::isalnum(ch) && name.size() < max_graphic_name)
+            name += static_cast<char>(std::toupper(ch));
     }
     return name.empty() ? "IMG" : name;
 }
@@ -338,7 +336,7 @@ ImageObject read_image(const Context& c, const json& o, const std::filesystem::p
     if (file.empty()) c.error("file", "missing; expected the path of a .pcx or .png file");
     image.file = folder / file;
     image.name = c.string(o, "name", graphic_name_from(image.file));
-    if (image.name.empty() || image.name.size() > 6 ||
+    if (image.name.empty() || image.name.size() > max_graphic_name ||
         !std::all_of(image.name.begin(), image.name.end(),
                      [](unsigned char ch) { return std::isalnum(ch) != 0; })) {
         c.error("name", "expected 1 to 6 letters or digits");
@@ -403,9 +401,8 @@ void add_fields(std::vector<std::string>& out, std::initializer_list<const Value
 }  // namespace
 
 const Symbology* find_symbology(std::string_view name) {
-    const std::string wanted = lower(name);
     for (const Symbology& s : symbologies) {
-        if (lower(s.name) == wanted) return &s;
+        if (same_ignoring_case(s.name, name)) return &s;
     }
     return nullptr;
 }
@@ -414,20 +411,6 @@ std::vector<std::string> symbology_names() {
     std::vector<std::string> names;
     for (const Symbology& s : symbologies) names.emplace_back(s.name);
     return names;
-}
-
-std::string text_position(std::string_view text, std::size_t offset) {
-    offset = std::min(offset, text.size());
-    std::size_t line = 1, column = 1;
-    for (std::size_t i = 0; i + 1 < offset; ++i) {
-        if (text[i] == '\n') {
-            ++line;
-            column = 1;
-        } else {
-            ++column;
-        }
-    }
-    return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
 std::string describe(const LabelObject& object) {

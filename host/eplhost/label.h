@@ -99,9 +99,6 @@ struct Label {
     [[nodiscard]] bool has_variables() const { return !fields().empty(); }
 };
 
-// A byte offset of a text as "line 3, column 15", for messages about JSON files.
-std::string text_position(std::string_view text, std::size_t offset);
-
 // "objects[3] (text)": how messages name an object.
 std::string describe(const LabelObject& object);
 

@@ -15,6 +15,8 @@
 
 namespace epl2::eplhost {
 
+class Destination;  // destinations/destination.h
+
 struct Target {
     enum class Kind { standard_output, file, tcp, lp };
     Kind kind = Kind::standard_output;
@@ -59,8 +61,6 @@ class JobStream : public host::Sink {
 
     // Every byte of the job so far.
     [[nodiscard]] std::size_t size() const noexcept { return size_; }
-
-    class Destination;
 
    private:
     void send_pending();

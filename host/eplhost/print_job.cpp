@@ -4,8 +4,12 @@
 #include <cctype>
 #include <utility>
 
+#include "barcode/linear.h"
+#include "barcode/symbol2d.h"
 #include "core/passes.h"
+#include "data_limits.h"
 #include "errors.h"
+#include "letter_case.h"
 #include "units.h"
 
 namespace epl2::eplhost {
@@ -16,11 +20,9 @@ namespace {
 constexpr std::int32_t shade_black = 100;
 constexpr std::int32_t shade_reverse = 0;
 
-// The first byte of Code 128 data that asks for the SSCC form.
-constexpr char sscc_marker = '\x86';
-
-// The module's object_data holds 255 characters and a NUL.
-constexpr std::size_t max_object_data = 255;
+// An SSCC as the module takes it: the marker, the application identifier 00 and 18 digits.
+constexpr std::string_view sscc_identifier = "00";
+constexpr std::size_t sscc_digits = sscc_length - sizeof ucc_ean_marker;
 
 // MaxiCode symbols are about one inch high; the module places them by their top edge.
 constexpr std::int32_t maxicode_height = 1000;
@@ -142,11 +144,7 @@ void JobDriver::resolve_fonts() {
         std::int32_t font = t ? t->font : 0;
         if (t && !t->font_name.empty()) {
             const auto it = std::find_if(names.begin(), names.end(), [&](const std::string& n) {
-                return std::equal(n.begin(), n.end(), t->font_name.begin(), t->font_name.end(),
-                                  [](char a, char b) {
-                                      return std::tolower(static_cast<unsigned char>(a)) ==
-                                             std::tolower(static_cast<unsigned char>(b));
-                                  });
+                return same_ignoring_case(n, t->font_name);
             });
             if (it == names.end()) {
                 std::string list;
@@ -249,9 +247,7 @@ void JobDriver::draw(const LabelObject& object) {
 
 void JobDriver::draw_text(const LabelObject& object, const TextObject& t) {
     const std::string text = resolve(object, "text", t.text);
-    const std::size_t escaped =
-        text.size() + static_cast<std::size_t>(std::count_if(
-                          text.begin(), text.end(), [](char c) { return c == '"' || c == '\\'; }));
+    const std::size_t escaped = escaped_length(text);
     if (escaped > max_object_data) {
         object_error(object, "text",
                      "is " + std::to_string(escaped) +
@@ -296,17 +292,19 @@ void JobDriver::draw_barcode(const LabelObject& object, const BarcodeObject& cod
         object_error(object, "data", code.symbology + " encodes digits only, not \"" + data + "\"");
     }
     if (code.sscc) {
-        if (data.size() == 18) data = "00" + data;
-        if (data.size() != 20 || !data.starts_with("00")) {
+        if (data.size() == sscc_digits - sscc_identifier.size()) data.insert(0, sscc_identifier);
+        if (data.size() != sscc_digits || !data.starts_with(sscc_identifier)) {
             object_error(
                 object, "data",
                 "an SSCC is 18 digits (or 20 digits beginning with the application identifier 00)");
         }
-        data.insert(data.begin(), sscc_marker);
+        data.insert(data.begin(), ucc_ean_marker);
     }
-    if (data.size() > max_object_data)
+    if (const std::size_t length = escaped_length(data); length > max_object_data) {
         object_error(object, "data",
-                     "is longer than " + std::to_string(max_object_data) + " characters");
+                     "is longer than " + std::to_string(max_object_data) + " characters" +
+                         (length > data.size() ? " with its escapes" : ""));
+    }
     set_symbol(code.index, code.x, code.y, code.height, code.rotation, code.data.variable(), data);
     BarcodeObjectView b = job_.barcode();
     b.set(barcode_object::human_readable, code.human_readable ? 1 : 0);
@@ -353,9 +351,10 @@ void JobDriver::draw_maxicode(const LabelObject& object, const MaxiCodeObject& m
     std::string header = extension.empty() ? postal + std::string(6 - postal.size(), ' ') + " "
                                            : postal + " " + extension + " ";
     header += country + " " + service + " " + message;
-    if (header.size() + 4 > max_object_data)
+    if (escaped_length(header) > max_maxicode_data)
         object_error(object, "message", "is too long for a MaxiCode parameter string");
-    set_symbol(107, m.x, m.y + maxicode_height, maxicode_height, 0, is_variable(object), header);
+    set_symbol(symbology::maxicode, m.x, m.y + maxicode_height, maxicode_height, 0,
+               is_variable(object), header);
     call(job_.entry().drawbar);
 }
 
@@ -363,9 +362,10 @@ void JobDriver::draw_pdf417(const LabelObject& object, const Pdf417Object& p) {
     const std::string data = resolve(object, "data", p.data);
     if (data.find('"') != std::string::npos)
         object_error(object, "data", "PDF417 data cannot hold a double quote");
-    if (data.size() + 64 > max_object_data)
+    if (escaped_length(data) > max_pdf417_data)
         object_error(object, "data", "is too long for a PDF417 parameter string");
-    set_symbol(101, p.x, p.y + p.height, p.height, p.rotation, p.data.variable(), data);
+    set_symbol(symbology::pdf417, p.x, p.y + p.height, p.height, p.rotation, p.data.variable(),
+               data);
     BarcodeObjectView b = job_.barcode();
     b.set(barcode_object::width, p.width);
     b.set(barcode_object::narrow, p.narrow);
@@ -413,7 +413,6 @@ void check_fields(const Label& label, const RecordsSummary* records) {
 }
 
 void check_job(Printer& printer, const JobPlan& plan) {
-    check_fields(*plan.label, plan.records ? &plan.records->summary() : nullptr);
     JobDriver(printer, plan, true).run();
 }
 

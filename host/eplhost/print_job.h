@@ -41,7 +41,8 @@ struct JobPlan {
 
 // Goes through the whole job as run_job does, reading every record, but without the module's
 // drawing and printing calls: throws Failure (bad_input) for the first label that cannot be
-// printed, with the message run_job would give.
+// printed, with the message run_job would give. The records must hold every column the label
+// reads (check_fields).
 void check_job(Printer& printer, const JobPlan& plan);
 
 // Runs the whole job through the printer's module; the bytes land in the printer's sink. Run

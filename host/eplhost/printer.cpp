@@ -8,20 +8,15 @@
 
 #include "core/bytes.h"
 #include "errors.h"
+#include "letter_case.h"
 #include "model_table.h"
+#include "setup/option_catalogue.h"
 #include "setup/option_lists.h"
 #include "units.h"
 
 namespace epl2::eplhost {
 
 namespace {
-
-std::string lower(std::string_view s) {
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
 
 std::size_t edit_distance(std::string_view a, std::string_view b) {
     std::vector<std::size_t> row(b.size() + 1);
@@ -83,10 +78,10 @@ std::vector<Model> read_models(const host::Module& module) {
 
 std::vector<std::string> close_matches(std::string_view wanted,
                                        const std::vector<std::string>& names) {
-    const std::string w = lower(wanted);
+    const std::string w = lower_case(wanted);
     std::vector<std::pair<std::size_t, std::string>> scored;
     for (const auto& name : names) {
-        const std::string n = lower(name);
+        const std::string n = lower_case(name);
         std::size_t score = edit_distance(w, n);
         if (n.find(w) != std::string::npos || (!n.empty() && w.find(n) != std::string::npos))
             score = std::min<std::size_t>(score, 1);
@@ -108,11 +103,11 @@ const Model& find_model(const std::vector<Model>& models, std::string_view wante
              "no model has index " + std::string(wanted) + "; the indices run from 0 to " +
                  std::to_string(models.size() - 1) + " (see \"eplhost models\")");
     }
-    const std::string w = lower(wanted);
+    const std::string w = lower_case(wanted);
     std::vector<const Model*> prefixed;
     for (const Model& m : models) {
-        if (lower(m.name) == w) return m;
-        if (!w.empty() && lower(m.name).starts_with(w)) prefixed.push_back(&m);
+        if (same_ignoring_case(m.name, wanted)) return m;
+        if (!w.empty() && lower_case(m.name).starts_with(w)) prefixed.push_back(&m);
     }
     if (prefixed.size() == 1) return *prefixed.front();
     std::vector<std::string> names;
@@ -134,14 +129,14 @@ std::string SetupOption::name() const {
 }
 
 std::string SetupOption::describe_range() const {
-    if (kind == 'M') {
+    if (kind == kind_choice) {
         std::string out;
         for (std::size_t i = 0; i < choices.size(); ++i) {
             out += (i == 0 ? "" : ", ") + std::to_string(i) + " \"" + choices[i] + "\"";
         }
         return "one of " + out;
     }
-    if (kind == '3')
+    if (kind == kind_length)
         return describe_length(range_min) + " to " + describe_length(range_max) + " (" +
                std::to_string(range_min) + " to " + std::to_string(range_max) +
                " thousandths of an inch)";
@@ -149,10 +144,10 @@ std::string SetupOption::describe_range() const {
 }
 
 std::string SetupOption::describe_value(std::int32_t v) const {
-    if (kind == 'M' && v >= 0 && static_cast<std::size_t>(v) < choices.size()) {
+    if (kind == kind_choice && v >= 0 && static_cast<std::size_t>(v) < choices.size()) {
         return std::to_string(v) + " \"" + choices[static_cast<std::size_t>(v)] + "\"";
     }
-    if (kind == '3') return std::to_string(v) + " (" + describe_length(v) + ")";
+    if (kind == kind_length) return std::to_string(v) + " (" + describe_length(v) + ")";
     return std::to_string(v);
 }
 
@@ -188,7 +183,7 @@ SetupOption Printer::ask(std::int32_t position, std::int32_t value) {
     option.kind = kind;
     option.value = v;
     option.width = width;
-    if (kind == 'M') {
+    if (kind == kind_choice) {
         for (std::uint32_t word : choices) {
             std::string text = const_string(word);
             if (text.empty()) break;
@@ -205,7 +200,7 @@ bool Printer::accepted(std::int32_t position, std::int32_t value) {
 // getsetup keeps a value inside the option's range and replaces any other by the default, so
 // the range is the run of accepted values around the default; it is found by bisection.
 void Printer::find_range(SetupOption& option) {
-    if (option.kind == 'M') {
+    if (option.kind == kind_choice) {
         option.range_min = 0;
         option.range_max = static_cast<std::int32_t>(option.choices.size()) - 1;
         return;
@@ -234,15 +229,14 @@ const SetupOption& Printer::find_option(const std::string& name) const {
                                         " (see \"eplhost options --model " +
                                         std::to_string(model_.index) + "\")");
     }
-    const std::string& wanted = name;
-    std::string w = lower(wanted);
-    if (w.ends_with(':')) w.pop_back();
+    std::string_view wanted = name;
+    if (wanted.ends_with(':')) wanted.remove_suffix(1);
     std::vector<std::string> names;
     for (const SetupOption& option : options_) {
-        if (lower(option.name()) == w) return option;
+        if (same_ignoring_case(option.name(), wanted)) return option;
         names.push_back(option.name());
     }
-    const auto close = close_matches(wanted, names);
+    const auto close = close_matches(name, names);
     fail(ExitCode::bad_printer,
          "the " + model_.name + " has no setup option \"" + name + "\"" +
              (close.empty() ? std::string() : "; did you mean " + join(close) + "?") +
@@ -251,12 +245,12 @@ const SetupOption& Printer::find_option(const std::string& name) const {
 
 std::int32_t Printer::parse_value(const SetupOption& option, const std::string& text) const {
     std::optional<std::int32_t> value;
-    if (option.kind == 'M') {
+    if (option.kind == kind_choice) {
         for (std::size_t i = 0; i < option.choices.size() && !value; ++i) {
-            if (lower(option.choices[i]) == lower(text)) value = static_cast<std::int32_t>(i);
+            if (same_ignoring_case(option.choices[i], text)) value = static_cast<std::int32_t>(i);
         }
         if (!value) value = parse_integer(text);
-    } else if (option.kind == '3') {
+    } else if (option.kind == kind_length) {
         value = parse_length(text);
     } else {
         value = parse_integer(text);

@@ -35,7 +35,7 @@ struct SetupOption {
     std::int32_t position = 0;
     std::int32_t id = 0;  // the option's fixed id, the same on every model
     std::string prompt;   // as the module gives it, colon included
-    char kind = 0;        // 'I' whole number, 'M' choice, '3' length in thousandths of an inch
+    char kind = 0;        // kind_integer, kind_choice or kind_length (setup/option_catalogue.h)
     std::vector<std::string> choices;
     std::int32_t value = 0;  // the value getsetup answered (the default for a fresh job)
     std::int32_t width = 0;

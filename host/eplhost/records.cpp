@@ -9,7 +9,7 @@
 
 #include "errors.h"
 #include "json_text.h"
-#include "label.h"
+#include "letter_case.h"
 
 namespace epl2::eplhost {
 
@@ -316,10 +316,7 @@ RecordsSummary read_json(Input&& input, const std::filesystem::path& source,
 }
 
 bool json_file(const std::filesystem::path& file) {
-    std::string ext = file.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext == ".json";
+    return lower_case(file.extension().string()) == ".json";
 }
 
 Records keep_rows(std::string_view text, const std::filesystem::path& source, bool json) {

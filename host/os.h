@@ -1,0 +1,168 @@
+// What the host side asks of the operating system: loading the driver module, a TCP connection
+// to a printer, a program fed through a pipe (lp), files committed to disk, and the console.
+// os_posix.cpp and os_windows.cpp each answer all of it, and the build picks one; no other file
+// of the host library or of eplhost tests the platform.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A function of the host program that the driver module imports from its export table.
+#if defined(_WIN32)
+#define EPL2_HOST_EXPORT __declspec(dllexport)
+#else
+#define EPL2_HOST_EXPORT __attribute__((visibility("default")))
+#endif  // defined(_WIN32)
+
+namespace epl2::os {
+
+// ---- the driver module ----------------------------------------------------------------------
+
+// The module's file name, as the build places it beside the host program.
+extern const char* const module_file_name;
+
+// A loaded module, unloaded with this object.
+class Library {
+   public:
+    // Loads the file; loaded() tells whether that worked and error() why not.
+    explicit Library(const std::string& path);
+    ~Library();
+    Library(const Library&) = delete;
+    Library& operator=(const Library&) = delete;
+
+    [[nodiscard]] bool loaded() const noexcept { return handle_ != nullptr; }
+    [[nodiscard]] const std::string& error() const noexcept { return error_; }
+
+    // An exported function or datum by name; nullptr when the module has none.
+    [[nodiscard]] void* symbol(const char* name) const noexcept;
+
+    // The model table resource (type "DBI", id 1, language 1033); empty when absent.
+    [[nodiscard]] std::span<const std::byte> model_table() const noexcept;
+
+   private:
+    void* handle_ = nullptr;
+    std::string error_;
+};
+
+// ---- TCP ------------------------------------------------------------------------------------
+
+// A socket error number as the system gives it, and its text.
+using SocketError = int;
+std::string socket_error_text(SocketError code);
+
+struct ConnectOutcome {
+    enum class Result {
+        connected,
+        unresolved,  // the name did not resolve; reason holds the resolver's words
+        no_address,  // no address of the name could be given a socket
+        timed_out,   // the last address tried gave no answer within the timeout
+        failed,      // the last address tried refused; reason holds the system's words
+    };
+    Result result = Result::connected;
+    std::string reason;
+};
+
+// A non-blocking TCP connection: every wait has a timeout.
+class TcpSocket {
+   public:
+    TcpSocket();   // starts the system's socket library where one must be started
+    ~TcpSocket();  // closes the connection
+    TcpSocket(const TcpSocket&) = delete;
+    TcpSocket& operator=(const TcpSocket&) = delete;
+
+    // Resolves host and port and connects to the first address that answers within timeout.
+    ConnectOutcome connect(const std::string& host, const std::string& port,
+                           std::chrono::milliseconds timeout);
+
+    // One send: the number of bytes the system took; 0 when its queue is full (wait_writable
+    // then), -1 when the connection failed (last_error says why).
+    std::ptrdiff_t send_some(std::string_view bytes);
+
+    enum class Wait { ready, timed_out, failed };
+    // Until the system takes more bytes; failed when the connection broke or the wait did.
+    Wait wait_writable(std::chrono::milliseconds timeout);
+
+    // Reads and drops what the peer sent within timeout; false when the connection failed
+    // (last_error says why).
+    bool discard_incoming(std::chrono::milliseconds timeout);
+
+    // No more bytes follow; the peer sees the end of the stream.
+    void shutdown_sending();
+
+    // The error the connection has met; 0 for none.
+    [[nodiscard]] SocketError pending_error() const;
+
+    // Bytes sent that the peer's TCP has not acknowledged; nothing where the system does not
+    // say (Windows).
+    [[nodiscard]] std::optional<int> unacknowledged_bytes() const;
+
+    [[nodiscard]] SocketError last_error() const noexcept { return last_error_; }
+
+   private:
+    std::uintptr_t handle_;  // the system's socket: an int, or a SOCKET
+    SocketError last_error_ = 0;
+};
+
+// ---- a program fed through a pipe -------------------------------------------------------------
+
+struct ExitStatus {
+    bool exited = false;  // false: ended by a signal
+    int code = 0;         // the exit code when it exited
+};
+
+// A child program whose standard input is a pipe from this one. While it runs, a write to a
+// pipe it closed fails instead of ending this program.
+class PipedChild {
+   public:
+    // Whether this system starts programs this way (not on Windows).
+    static bool supported() noexcept;
+
+    // The exit code of a child whose program could not be run, as a shell gives it.
+    static constexpr int cannot_run = 127;
+
+    PipedChild();
+    ~PipedChild();  // a child still running is stopped and waited for
+    PipedChild(const PipedChild&) = delete;
+    PipedChild& operator=(const PipedChild&) = delete;
+
+    enum class Start { started, no_pipe, no_process };
+    // Runs arguments[0], found on the PATH, with the arguments; reason says why it could not.
+    Start start(const std::vector<std::string>& arguments, std::string& reason);
+
+    // One write: the number of bytes the child took; 0 or less when it stopped reading.
+    std::ptrdiff_t write_some(std::string_view bytes);
+
+    // Closes the pipe, so that the child reads the end of its input.
+    void close_input() noexcept;
+
+    // Waits for the child to end.
+    ExitStatus wait() noexcept;
+
+   private:
+    struct State;  // the system's handles
+    std::unique_ptr<State> state_;
+};
+
+// ---- files and the console ----------------------------------------------------------------
+
+// The path as the system spells it, whatever the code page.
+std::FILE* open_for_writing(const std::filesystem::path& path);
+
+// On the disk itself: a rename after it cannot outlive the data it makes visible.
+bool commit_to_disk(std::FILE* file);
+
+// Printer jobs are bytes: no CR may be added before LF on the way out.
+void use_binary_standard_output();
+
+bool standard_error_is_terminal();
+
+}  // namespace epl2::os

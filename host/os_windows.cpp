@@ -1,0 +1,214 @@
+// The host side on Windows.
+#include <fcntl.h>
+#include <io.h>
+#include <winsock2.h>
+#include <ws2tcpip.h>
+// After winsock2.h, which must come first.
+#include <windows.h>
+
+#include <cerrno>
+
+#include "os.h"
+
+namespace epl2::os {
+
+// ---- the driver module ----------------------------------------------------------------------
+
+const char* const module_file_name = "epl2drv.dll";
+
+namespace {
+
+HMODULE module_of(void* handle) {
+    return reinterpret_cast<HMODULE>(handle);
+}
+
+}  // namespace
+
+Library::Library(const std::string& path)
+    : handle_(reinterpret_cast<void*>(LoadLibraryA(path.c_str()))) {
+    if (handle_ == nullptr) error_ = "error " + std::to_string(GetLastError());
+}
+
+Library::~Library() {
+    if (handle_ != nullptr) FreeLibrary(module_of(handle_));
+}
+
+void* Library::symbol(const char* name) const noexcept {
+    return reinterpret_cast<void*>(GetProcAddress(module_of(handle_), name));
+}
+
+std::span<const std::byte> Library::model_table() const noexcept {
+    const HMODULE module = module_of(handle_);
+    HRSRC info = FindResourceExA(module, "DBI", MAKEINTRESOURCEA(1),
+                                 MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    if (info == nullptr) return {};
+    HGLOBAL loaded = LoadResource(module, info);
+    if (loaded == nullptr) return {};
+    const void* bytes = LockResource(loaded);
+    return {static_cast<const std::byte*>(bytes), SizeofResource(module, info)};
+}
+
+// ---- TCP ------------------------------------------------------------------------------------
+
+namespace {
+
+SOCKET socket_of(std::uintptr_t handle) {
+    return static_cast<SOCKET>(handle);
+}
+
+bool would_block(SocketError code) {
+    return code == WSAEWOULDBLOCK || code == WSAEINPROGRESS;
+}
+
+// The events that came, 0 when the time ran out, negative when the wait itself failed.
+int poll_socket(SOCKET s, short events, std::chrono::milliseconds timeout) {
+    WSAPOLLFD p{};
+    p.fd = s;
+    p.events = events;
+    const int n = WSAPoll(&p, 1, static_cast<int>(timeout.count()));
+    return n <= 0 ? n : p.revents;
+}
+
+SocketError error_of(SOCKET s) {
+    int error = 0;
+    int length = sizeof error;
+    getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
+    return error;
+}
+
+// 0 when connected within timeout, else the cause.
+SocketError connect_one(SOCKET s, const addrinfo& address, std::chrono::milliseconds timeout) {
+    u_long on = 1;
+    ioctlsocket(s, FIONBIO, &on);
+    if (::connect(s, address.ai_addr, static_cast<int>(address.ai_addrlen)) == 0) return 0;
+    const SocketError error = WSAGetLastError();
+    if (!would_block(error)) return error;
+    const int ready = poll_socket(s, POLLOUT, timeout);
+    return ready == 0 ? ETIMEDOUT : ready < 0 ? WSAGetLastError() : error_of(s);
+}
+
+}  // namespace
+
+std::string socket_error_text(SocketError code) {
+    return "socket error " + std::to_string(code);
+}
+
+TcpSocket::TcpSocket() : handle_(INVALID_SOCKET) {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+}
+
+TcpSocket::~TcpSocket() {
+    if (socket_of(handle_) != INVALID_SOCKET) closesocket(socket_of(handle_));
+    WSACleanup();
+}
+
+ConnectOutcome TcpSocket::connect(const std::string& host, const std::string& port,
+                                  std::chrono::milliseconds timeout) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (const int e = getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
+        e != 0 || found == nullptr) {
+        return {ConnectOutcome::Result::unresolved, gai_strerror(e)};
+    }
+    ConnectOutcome outcome{ConnectOutcome::Result::no_address, {}};
+    for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+        const SOCKET s = ::socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+        if (s == INVALID_SOCKET) continue;
+        const SocketError error = connect_one(s, *a, timeout);
+        if (error == 0) {
+            handle_ = static_cast<std::uintptr_t>(s);
+            outcome = {};
+            break;
+        }
+        outcome = error == ETIMEDOUT
+                      ? ConnectOutcome{ConnectOutcome::Result::timed_out, {}}
+                      : ConnectOutcome{ConnectOutcome::Result::failed, socket_error_text(error)};
+        closesocket(s);
+    }
+    freeaddrinfo(found);
+    return outcome;
+}
+
+std::ptrdiff_t TcpSocket::send_some(std::string_view bytes) {
+    const int n = ::send(socket_of(handle_), bytes.data(), static_cast<int>(bytes.size()), 0);
+    if (n > 0) return n;
+    last_error_ = WSAGetLastError();
+    return n < 0 && would_block(last_error_) ? 0 : -1;
+}
+
+TcpSocket::Wait TcpSocket::wait_writable(std::chrono::milliseconds timeout) {
+    const int ready = poll_socket(socket_of(handle_), POLLOUT, timeout);
+    if (ready > 0 && (ready & (POLLERR | POLLHUP)) == 0) return Wait::ready;
+    return ready == 0 ? Wait::timed_out : Wait::failed;
+}
+
+bool TcpSocket::discard_incoming(std::chrono::milliseconds timeout) {
+    if (poll_socket(socket_of(handle_), POLLIN, timeout) <= 0) return true;
+    char discard[256];
+    if (::recv(socket_of(handle_), discard, sizeof discard, 0) >= 0) return true;
+    last_error_ = WSAGetLastError();
+    return would_block(last_error_);
+}
+
+void TcpSocket::shutdown_sending() {
+    ::shutdown(socket_of(handle_), SD_SEND);
+}
+
+SocketError TcpSocket::pending_error() const {
+    return error_of(socket_of(handle_));
+}
+
+// Windows does not say how much of the send queue the peer has acknowledged.
+std::optional<int> TcpSocket::unacknowledged_bytes() const {
+    return std::nullopt;
+}
+
+// ---- a program fed through a pipe -------------------------------------------------------------
+
+// eplhost on Windows prints to files and TCP ports only: there is no lp to start.
+struct PipedChild::State {};
+
+bool PipedChild::supported() noexcept {
+    return false;
+}
+
+PipedChild::PipedChild() = default;
+PipedChild::~PipedChild() = default;
+
+PipedChild::Start PipedChild::start(const std::vector<std::string>&, std::string& reason) {
+    reason = "not supported on Windows";
+    return Start::no_process;
+}
+
+std::ptrdiff_t PipedChild::write_some(std::string_view) {
+    return -1;
+}
+
+void PipedChild::close_input() noexcept {}
+
+ExitStatus PipedChild::wait() noexcept {
+    return {};
+}
+
+// ---- files and the console ----------------------------------------------------------------
+
+std::FILE* open_for_writing(const std::filesystem::path& path) {
+    return ::_wfopen(path.c_str(), L"wb");
+}
+
+bool commit_to_disk(std::FILE* file) {
+    return ::_commit(::_fileno(file)) == 0;
+}
+
+void use_binary_standard_output() {
+    _setmode(_fileno(stdout), _O_BINARY);
+}
+
+bool standard_error_is_terminal() {
+    return _isatty(_fileno(stderr)) != 0;
+}
+
+}  // namespace epl2::os
