@@ -272,8 +272,8 @@ class CaseRun {
         } else if (c == "handle") {
             set_fields(handle_fields(),
                        reinterpret_cast<std::byte*>(static_cast<std::uintptr_t>(job_.handle())), w);
-        } else if (c == "entry") {
-            set_entry(w);
+        } else if (c == "entry" || c == "check_entry") {
+            on_entry(w, c == "check_entry");
         } else if (c == "check") {
             check_fields(record_fields(), job_.record().data(), w);
         } else if (c == "check_barcode") {
@@ -333,13 +333,16 @@ class CaseRun {
     }
 
     // `entry TABLE N NAME VALUE ...`: fields of entry N of a record table.
-    void set_entry(const std::vector<std::string>& w) {
+    // `entry TABLE N NAME VALUE ...` and `check_entry ...`: as `set` and `check` do, on the
+    // fields of entry N of a record table.
+    void on_entry(const std::vector<std::string>& w, bool check) {
         const auto index = static_cast<std::size_t>(arg(w, 2));
         for (const NamedTable& t : record_tables()) {
             if (t.name != w[1] || index >= t.capacity) continue;
-            // From the index on, the words read as a `set` line does.
-            set_fields(t.entry, job_.record().data() + t.offset + t.stride * index,
-                       std::vector<std::string>(w.begin() + 2, w.end()));
+            std::byte* block = job_.record().data() + t.offset + t.stride * index;
+            // From the index on, the words read as a `set` or `check` line does.
+            const std::vector<std::string> rest(w.begin() + 2, w.end());
+            check ? check_fields(t.entry, block, rest) : set_fields(t.entry, block, rest);
             return;
         }
         ADD_FAILURE() << where() << ": no entry " << index << " in " << w[1];

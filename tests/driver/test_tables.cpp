@@ -344,37 +344,5 @@ TEST_F(SetupDialog, SensorFollowsTheModelClassDarknessTheRegisteredClass) {
     EXPECT_EQ(ask(job, 0, 8).value, 8);
 }
 
-// The two as-graphic options change only the host's capability tables: the as_graphic bits of the
-// first registered code-8 entry, the as_graphic word of the first registered MaxiCode entry.
-TEST_F(SetupDialog, AsGraphicOptionsChangeOnlyTheHostsTables) {
-    job.select_model(0, 0, -1, -1, -1);
-    const RecordView r = rec();
-    struct Row {
-        std::int32_t position, value;  // generic dialog: 14 MaxiCode, 15 UCC/EAN 128
-        std::uint32_t flags_before, flags_after;
-        std::int32_t maxicode_after;
-    };
-    const Row rows[] = {
-        /* 0*/ {15, 1, 0x1CFF, 0xDCFF, 0},
-        /* 1*/ {15, 0, 0xDCFF, 0x1CFF, 0},
-        /* 2*/ {15, 1, 0xFFFF3CFF, 0xFFFFFCFF, 0},  // only bits 14-15 change
-        /* 3*/ {14, 1, 0xFFFFFCFF, 0xFFFFFCFF, 3},
-        /* 4*/ {14, 2, 0xFFFFFCFF, 0xFFFFFCFF, 0},
-    };
-    for (const Row& row : rows) {
-        r.set(record::barcode_table, 7, barcode_entry::barcode_flags, row.flags_before);
-        EXPECT_EQ(job.call(ep().savevar, row.position, row.value), 0);
-        EXPECT_EQ(r.get(record::barcode_table, 7, barcode_entry::barcode_flags), row.flags_after);
-        EXPECT_EQ(r.get(record::symbol2d_table, 0, symbol2d_entry::as_graphic), row.maxicode_after);
-    }
-    // No code-8 or MaxiCode entry among the registered ones: nothing is written.
-    r.set(record::barcode_count, std::uint8_t{7});
-    job.call(ep().savevar, 15, 0);
-    EXPECT_EQ(r.get(record::barcode_table, 7, barcode_entry::barcode_flags), 0xFFFFFCFFu);
-    r.set(record::symbol2d_table, 0, symbol2d_entry::symbology, 6);
-    job.call(ep().savevar, 14, 1);
-    EXPECT_EQ(r.get(record::symbol2d_table, 0, symbol2d_entry::as_graphic), 0);
-}
-
 }  // namespace
 }  // namespace epl2::test
