@@ -157,6 +157,11 @@ class PipedChild {
 // The path as the system spells it, whatever the code page.
 std::FILE* open_for_writing(const std::filesystem::path& path);
 
+// A temporary file for writing, named `stem` followed by a random number. The name is always a
+// new one: an existing file, or a link someone placed under such a name, is never opened. nullptr
+// (with the system's error) when no such file could be made; `made` holds the name tried last.
+std::FILE* create_temporary_file(const std::filesystem::path& stem, std::filesystem::path& made);
+
 // On the disk itself: a rename after it cannot outlive the data it makes visible.
 bool commit_to_disk(std::FILE* file);
 

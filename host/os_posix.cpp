@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <random>
 
 #include "os.h"
 
@@ -255,6 +256,17 @@ ExitStatus PipedChild::wait() noexcept {
 
 std::FILE* open_for_writing(const std::filesystem::path& path) {
     return std::fopen(path.c_str(), "wb");
+}
+
+std::FILE* create_temporary_file(const std::filesystem::path& stem, std::filesystem::path& made) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        made = stem.string() + std::to_string(random() % 1000000);
+        const int fd = ::open(made.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) return ::fdopen(fd, "wb");
+        if (errno != EEXIST) break;
+    }
+    return nullptr;
 }
 
 bool commit_to_disk(std::FILE* file) {

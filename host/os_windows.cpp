@@ -1,12 +1,14 @@
 // The host side on Windows.
 #include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
 // After winsock2.h, which must come first.
 #include <windows.h>
 
 #include <cerrno>
+#include <random>
 
 #include "os.h"
 
@@ -197,6 +199,18 @@ ExitStatus PipedChild::wait() noexcept {
 
 std::FILE* open_for_writing(const std::filesystem::path& path) {
     return ::_wfopen(path.c_str(), L"wb");
+}
+
+std::FILE* create_temporary_file(const std::filesystem::path& stem, std::filesystem::path& made) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        made = stem.wstring() + std::to_wstring(random() % 1000000);
+        const int fd = ::_wopen(made.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+                                _S_IREAD | _S_IWRITE);
+        if (fd >= 0) return ::_fdopen(fd, "wb");
+        if (errno != EEXIST) break;
+    }
+    return nullptr;
 }
 
 bool commit_to_disk(std::FILE* file) {

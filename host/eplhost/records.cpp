@@ -4,12 +4,12 @@
 #include <cctype>
 #include <fstream>
 #include <optional>
-#include <random>
 #include <set>
 
 #include "errors.h"
 #include "json_text.h"
 #include "letter_case.h"
+#include "os.h"
 
 namespace epl2::eplhost {
 
@@ -352,16 +352,20 @@ std::filesystem::path spool_if_unrepeatable(const std::filesystem::path& file) {
     if (error || !fs::exists(status) || fs::is_regular_file(status) || fs::is_directory(status))
         return {};
     std::ifstream in = open_input_file(file);
-    std::random_device random;
-    const fs::path spool =
-        fs::temp_directory_path(error) / ("eplhost-records-" + std::to_string(random() % 1000000));
-    std::ofstream out(spool, std::ios::binary);
+    fs::path spool;
+    std::FILE* out =
+        os::create_temporary_file(fs::temp_directory_path(error) / "eplhost-records-", spool);
     std::string block(read_block_size, '\0');
-    while (out && in.read(block.data(), static_cast<std::streamsize>(block.size())).gcount() > 0)
-        out.write(block.data(), in.gcount());
-    out.close();
-    if (in.bad() || !out) {
-        fs::remove(spool, error);
+    bool written = out != nullptr;
+    while (written &&
+           in.read(block.data(), static_cast<std::streamsize>(block.size())).gcount() > 0) {
+        const auto n = static_cast<std::size_t>(in.gcount());
+        written = std::fwrite(block.data(), 1, n, out) == n;
+    }
+    if (out != nullptr) written = std::fclose(out) == 0 && written;
+    if (in.bad() || !written) {
+        // Only a file this run made is removed; the name tried last may be another's.
+        if (out != nullptr) fs::remove(spool, error);
         fail(ExitCode::bad_input, file.string() + ": cannot keep a copy of it in " +
                                       spool.string() + " to read it again");
     }

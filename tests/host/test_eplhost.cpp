@@ -382,20 +382,30 @@ TEST_F(EplhostTest, EveryTargetTakesTheWholeJobOrFailsWithoutTrace) {
 }
 
 // Records from a pipe (standard input, say) can be read only once: they print as from a file,
-// and the copy eplhost keeps of them goes with the run.
+// and the copy eplhost keeps of them, in the temporary folder, goes with the run.
 TEST_F(EplhostTest, RecordsFromAPipePrintAsFromAFile) {
     const auto label = (examples / "asset-tag.json").string();
     const std::string csv = tag_records(3000);
     const std::string expected = print({label, "--data", file("many.csv", csv).string()});
-    const std::set<std::string> before = names_in(fs::temp_directory_path());
-    const fs::path pipe = dir / "records";
+    const fs::path pipe = dir / "records", temporary = dir / "temporary";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    fs::create_directories(temporary);
+    ::setenv("TMPDIR", temporary.c_str(), 1);
     std::thread writer([&] { write_file(pipe, csv); });
     const std::string piped = print({label, "--data", pipe.string()});
     writer.join();
+    ::unsetenv("TMPDIR");
     EXPECT_TRUE(piped == expected) << piped.size() << " bytes";
-    for (const std::string& name : names_in(fs::temp_directory_path()))
-        EXPECT_FALSE(name.starts_with("eplhost-records-") && !before.contains(name)) << name;
+    EXPECT_TRUE(fs::is_empty(temporary));
+    // A copy that cannot be made is refused: nothing prints. The writer may find the pipe closed.
+    ::signal(SIGPIPE, SIG_IGN);
+    ::setenv("TMPDIR", (dir / "no-such-folder").c_str(), 1);
+    std::thread again([&] { write_file(pipe, csv); });
+    const Result refused = run({"print", label, "--data", pipe.string(), "-o", "unused.epl"});
+    again.join();
+    ::unsetenv("TMPDIR");
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_NE(refused.err.find("cannot keep a copy of it in"), std::string::npos) << refused.err;
 }
 
 // ---- input pieces -----------------------------------------------------------------------------

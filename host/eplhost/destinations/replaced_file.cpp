@@ -1,5 +1,4 @@
 #include <filesystem>
-#include <random>
 
 #include "destinations/destination.h"
 #include "os.h"
@@ -54,9 +53,8 @@ ReplacedFile::ReplacedFile(const Target& target) : target_(target) {
             output_error(target, "cannot create the folder " + final_path.parent_path().string() +
                                      ": " + error.message());
     }
-    std::random_device random;
-    const fs::path temporary = final_path.string() + ".tmp-" + std::to_string(random() % 1000000);
-    file_ = os::open_for_writing(temporary);
+    fs::path temporary;
+    file_ = os::create_temporary_file(final_path.string() + ".tmp-", temporary);
     if (file_ == nullptr)
         output_error(target, "cannot create " + temporary.string() + " (" + system_error_text() +
                                  "); nothing was written");
