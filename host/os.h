@@ -7,10 +7,12 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <random>
 #include <span>
 #include <string>
 #include <string_view>
@@ -157,10 +159,24 @@ class PipedChild {
 // The path as the system spells it, whatever the code page.
 std::FILE* open_for_writing(const std::filesystem::path& path);
 
-// A temporary file for writing, named `stem` followed by a random number. The name is always a
-// new one: an existing file, or a link someone placed under such a name, is never opened. nullptr
-// (with the system's error) when no such file could be made; `made` holds the name tried last.
-std::FILE* create_temporary_file(const std::filesystem::path& stem, std::filesystem::path& made);
+// A file of a name that does not exist yet, for writing: an existing file, or a link someone
+// placed under the name, is never opened. nullptr with the system's error otherwise.
+std::FILE* create_new_file(const std::filesystem::path& path);
+
+// A temporary file for writing, named `stem` followed by a random number, never an existing
+// one. nullptr (with the system's error) when none could be made; `made` holds the name tried
+// last.
+inline std::FILE* create_temporary_file(const std::filesystem::path& stem,
+                                        std::filesystem::path& made) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        made = stem;
+        made += std::to_string(random() % 1000000);
+        if (std::FILE* file = create_new_file(made)) return file;
+        if (errno != EEXIST) break;
+    }
+    return nullptr;
+}
 
 // On the disk itself: a rename after it cannot outlive the data it makes visible.
 bool commit_to_disk(std::FILE* file);

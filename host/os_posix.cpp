@@ -14,7 +14,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <random>
 
 #include "os.h"
 
@@ -258,15 +257,9 @@ std::FILE* open_for_writing(const std::filesystem::path& path) {
     return std::fopen(path.c_str(), "wb");
 }
 
-std::FILE* create_temporary_file(const std::filesystem::path& stem, std::filesystem::path& made) {
-    std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        made = stem.string() + std::to_string(random() % 1000000);
-        const int fd = ::open(made.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) return ::fdopen(fd, "wb");
-        if (errno != EEXIST) break;
-    }
-    return nullptr;
+std::FILE* create_new_file(const std::filesystem::path& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    return fd < 0 ? nullptr : ::fdopen(fd, "wb");
 }
 
 bool commit_to_disk(std::FILE* file) {

@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <cerrno>
-#include <random>
 
 #include "os.h"
 
@@ -201,16 +200,10 @@ std::FILE* open_for_writing(const std::filesystem::path& path) {
     return ::_wfopen(path.c_str(), L"wb");
 }
 
-std::FILE* create_temporary_file(const std::filesystem::path& stem, std::filesystem::path& made) {
-    std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        made = stem.wstring() + std::to_wstring(random() % 1000000);
-        const int fd = ::_wopen(made.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
-                                _S_IREAD | _S_IWRITE);
-        if (fd >= 0) return ::_fdopen(fd, "wb");
-        if (errno != EEXIST) break;
-    }
-    return nullptr;
+std::FILE* create_new_file(const std::filesystem::path& path) {
+    const int fd =
+        ::_wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    return fd < 0 ? nullptr : ::_fdopen(fd, "wb");
 }
 
 bool commit_to_disk(std::FILE* file) {

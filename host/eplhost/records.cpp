@@ -352,9 +352,13 @@ std::filesystem::path spool_if_unrepeatable(const std::filesystem::path& file) {
     if (error || !fs::exists(status) || fs::is_regular_file(status) || fs::is_directory(status))
         return {};
     std::ifstream in = open_input_file(file);
+    // Without a temporary folder the copy would land in the working folder: refused instead.
+    const fs::path folder = fs::temp_directory_path(error);
+    if (error)
+        fail(ExitCode::bad_input, file.string() + ": cannot keep a copy of it to read it again: " +
+                                      "no temporary folder (" + error.message() + ")");
     fs::path spool;
-    std::FILE* out =
-        os::create_temporary_file(fs::temp_directory_path(error) / "eplhost-records-", spool);
+    std::FILE* out = os::create_temporary_file(folder / "eplhost-records-", spool);
     std::string block(read_block_size, '\0');
     bool written = out != nullptr;
     while (written &&

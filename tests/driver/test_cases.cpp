@@ -332,7 +332,6 @@ class CaseRun {
         }
     }
 
-    // `entry TABLE N NAME VALUE ...`: fields of entry N of a record table.
     // `entry TABLE N NAME VALUE ...` and `check_entry ...`: as `set` and `check` do, on the
     // fields of entry N of a record table.
     void on_entry(const std::vector<std::string>& w, bool check) {

@@ -31,6 +31,7 @@
 #include "app.h"
 #include "errors.h"
 #include "images.h"
+#include "os.h"
 #include "records.h"
 
 namespace fs = std::filesystem;
@@ -401,11 +402,27 @@ TEST_F(EplhostTest, RecordsFromAPipePrintAsFromAFile) {
     ::signal(SIGPIPE, SIG_IGN);
     ::setenv("TMPDIR", (dir / "no-such-folder").c_str(), 1);
     std::thread again([&] { write_file(pipe, csv); });
-    const Result refused = run({"print", label, "--data", pipe.string(), "-o", "unused.epl"});
+    const Result refused =
+        run({"print", label, "--data", pipe.string(), "-o", (dir / "unused.epl").string()});
     again.join();
     ::unsetenv("TMPDIR");
     EXPECT_EQ(refused.status, 3);
-    EXPECT_NE(refused.err.find("cannot keep a copy of it in"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("cannot keep a copy of it to read it again: no temporary folder"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_FALSE(fs::exists(dir / "unused.epl"));
+}
+
+// Temporary files are only ever new ones: neither a file nor a link under the name is opened.
+TEST_F(EplhostTest, TemporaryFilesNeverOpenWhatExists) {
+    const fs::path taken = file("taken", "kept"), link = dir / "link";
+    fs::create_symlink(dir / "elsewhere", link);
+    for (const fs::path& name : {taken, link}) {
+        EXPECT_EQ(epl2::os::create_new_file(name), nullptr) << name;
+        EXPECT_EQ(errno, EEXIST);
+    }
+    EXPECT_EQ(read_file(taken), "kept");
+    EXPECT_FALSE(fs::exists(dir / "elsewhere"));
 }
 
 // ---- input pieces -----------------------------------------------------------------------------
