@@ -1,6 +1,6 @@
-// What the fuzzers of the driver's parsers share: reading control values from the front of an
-// input, failing loudly on a broken invariant, and reading a quoted DATA field back the way the
-// printer does.
+// What the fuzzers share: reading control values from the front of an input, failing loudly on a
+// broken invariant, a native host set up for one pass, reading a quoted DATA field back the way
+// the printer does, and the one way a loader may refuse its input.
 #pragma once
 
 #include <cstddef>
@@ -10,17 +10,17 @@
 #include <string>
 #include <string_view>
 
+#include "native_host.h"
+#include "setup/capabilities.h"
+
 namespace epl2::fuzz {
 
 // A broken invariant stops the run at once, with a name to search the harness for; libFuzzer
 // keeps the input, and a replay build reports it as a failed test.
-[[noreturn]] inline void fail(const char* invariant) {
+inline void require(bool holds, const char* invariant) {
+    if (holds) return;
     std::fprintf(stderr, "invariant broken: %s\n", invariant);
     std::abort();
-}
-
-inline void require(bool holds, const char* invariant) {
-    if (!holds) fail(invariant);
 }
 
 // Control values taken from the front of an input; past its end every value is 0, so a short
@@ -29,6 +29,7 @@ class ByteReader {
    public:
     ByteReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
 
+    bool empty() const { return pos_ >= size_; }
     std::uint8_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
     std::uint16_t u16() {
         const auto low = byte();
@@ -39,6 +40,12 @@ class ByteReader {
         for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(byte()) << (8 * i);
         return v;
     }
+    // Mostly small values, which reach the real paths more often than uniformly random words;
+    // now and then any word with one of its top bits set.
+    std::int32_t word() {
+        const std::uint32_t v = u32();
+        return static_cast<std::int32_t>((v & 0xC0000000u) == 0 ? v & 0x3FFFu : v);
+    }
     // Mostly small values of either sign, where the interesting edges of positions and clip
     // rectangles lie; now and then any word, where the arithmetic wraps.
     std::int32_t coordinate() {
@@ -46,6 +53,16 @@ class ByteReader {
         if ((v & 0xC0000000u) != 0xC0000000u)
             return static_cast<std::int32_t>(v & 0x3FFFu) - 0x2000;
         return static_cast<std::int32_t>(v << 2);
+    }
+    // A string of up to 511 bytes as a host hands it over: no NUL inside.
+    std::string text() {
+        const std::size_t low = byte();
+        const std::size_t n = low + (byte() & 1u ? 256u : 0u);
+        std::string s;
+        for (std::size_t i = 0; i < n && !empty(); ++i) {
+            if (const char c = static_cast<char>(byte()); c != '\0') s.push_back(c);
+        }
+        return s;
     }
     // The bytes not yet read.
     std::string_view rest() const {
@@ -58,6 +75,16 @@ class ByteReader {
     std::size_t size_;
     std::size_t pos_ = 0;
 };
+
+// The host's record after setup for a printer type, in the given pass, with the setup's own
+// bytes already taken.
+inline void begin_pass(native::NativeHost& host, std::int32_t printer_type,
+                       std::uint8_t form_mode) {
+    host.record().set(record::printer_type, printer_type);
+    prtsetup(host.job());
+    host.record().set(record::form_mode, form_mode);
+    host.take_output();
+}
 
 // The text as a host hands it over: up to its first NUL.
 inline std::string_view host_string(std::string_view bytes) {
@@ -79,14 +106,12 @@ inline std::string without_line_breaks(std::string_view text) {
 inline bool read_quoted_content(std::string_view content, std::string& plain) {
     plain.clear();
     for (std::size_t i = 0; i < content.size(); ++i) {
-        const char c = content[i];
+        char c = content[i];
         if (c == '"' || c == '\r' || c == '\n') return false;
         if (c == '\\') {
             if (i + 1 == content.size()) return false;
-            const char protected_character = content[++i];
-            if (protected_character != '"' && protected_character != '\\') return false;
-            plain.push_back(protected_character);
-            continue;
+            c = content[++i];
+            if (c != '"' && c != '\\') return false;
         }
         plain.push_back(c);
     }
@@ -99,6 +124,18 @@ inline std::size_t escaped_length(std::string_view plain) {
     std::size_t n = 0;
     for (char c : plain) n += (c == '"' || c == '\\') ? 2 : 1;
     return n;
+}
+
+// Runs a loader and checks what it loaded; the one refusal allowed is a bad-input Failure that
+// says why, never an internal error or an exception of another kind.
+template <typename Failure, typename Load, typename Check>
+void load_or_refuse(Load load, Check check) {
+    try {
+        check(load());
+    } catch (const Failure& f) {
+        require(f.code() == decltype(f.code())::bad_input && *f.what() != '\0',
+                "only a bad-input refusal that says why");
+    }
 }
 
 }  // namespace epl2::fuzz
