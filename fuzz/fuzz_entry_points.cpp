@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "barcode/barcode.h"
@@ -42,109 +43,84 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (int i = first; i < last; ++i) out_words[i] = in.word();
     };
 
+    // One kind of step each, chosen by the step's first byte; the bytes beyond choose a record
+    // field to overwrite.
+    const std::function<void()> steps[] = {
+        [&] { maininit(job); },
+        [&] { pageinit(job); },
+        [&] { page_end(job); },
+        [&] { main_end(job); },
+        [&] { r.set(record::form_mode, in.byte() % 9); },
+        [&] { setclip(job, in.word(), in.word(), in.word(), in.word()); },
+        [&] { drawline(job, in.word(), in.word(), in.word(), in.word(), in.word()); },
+        [&] { drawbckgnd(job, in.word(), in.word(), in.word(), in.word(), in.word()); },
+        [&] { drawbox(job, in.word(), in.word(), in.word(), in.word(), in.word()); },
+        [&] {
+            strings[0] = in.text();
+            drawtext(job, in.word(), in.word(), host.word(strings[0].c_str()),
+                     static_cast<std::uint32_t>(in.word()), static_cast<std::uint32_t>(in.word()),
+                     in.word() % 6, in.word() % 7 - 1, in.word(), in.byte() & 1u);
+        },
+        [&] {
+            strings[1] = in.text();
+            for (std::byte& b : barcode) b = std::byte{in.byte()};
+            BarcodeObjectView(barcode.data())
+                .set(barcode_object::data, host.word(strings[1].c_str()));
+            drawbar(job, host.word(barcode.data()));
+        },
+        [&] {
+            strings[2] = in.text();
+            for (std::byte& b : pcx) b = std::byte{in.byte()};
+            strings[3] = in.text();
+            const PcxObjectView p(pcx.data());
+            p.set(pcx_object::chunk_data, host.word(strings[3].data()));
+            p.set(pcx_object::chunk_length, static_cast<std::uint32_t>(strings[3].size()));
+            p.set(pcx_object::graphic_name, host.word(strings[2].c_str()));
+            constexpr decltype(&pcx_begin) image_calls[] = {pcx_begin, pcx_map, pcx_end};
+            image_calls[in.byte() % 3](job, host.word(pcx.data()));
+        },
+        [&] {
+            for (auto& slot : choice_slots) slot = host.word(choice_arrays);
+            const std::int32_t index = in.word() % 24 - 3;
+            out_words[0] = in.word();
+            getsetup(job, index, host.word(prompt), host.word(&out_words[1]),
+                     host.word(choice_slots), host.word(&out_words[0]), host.word(&out_words[2]));
+        },
+        [&] { savevar(job, in.word() % 24 - 2, in.word()); },
+        [&] {
+            fill_out_words(3, 6);
+            adjfontvar(job, in.word() % 7 - 1, host.word(&out_words[3]), host.word(&out_words[4]),
+                       host.word(&out_words[5]));
+        },
+        [&] {
+            fill_out_words(3, 7);
+            adjbarvar(job, in.word(), host.word(&out_words[3]), host.word(&out_words[4]),
+                      host.word(&out_words[5]), host.word(&out_words[6]));
+        },
+        [&] {
+            strings[0] = in.text();
+            PrinterMessage(job, 30 + in.byte() % 9, host.word(strings[0].c_str()));
+        },
+        [&] { repeat_begin(job, in.word()); },
+        [&] { r.set(record::variable_mode, in.byte() % 3); },
+        [&] { r.set(record::host_flags, in.byte()); },
+    };
+    // Four bytes of the capability words, label parameters or DriverState; the tables of pointer
+    // words before them and the working buffers stay intact.
+    const auto overwrite_field = [&] {
+        constexpr std::size_t first = record::symbol2d_count.offset;
+        const std::size_t at = in.byte();
+        const std::size_t offset = first + (at << 8 | in.byte()) % (record_size - first - 4);
+        if (offset >= record::line_buffer.offset && offset < record::clip_left.offset) return;
+        for (std::size_t i = 0; i < 4; ++i) r.data()[offset + i] = std::byte{in.byte()};
+    };
+
     for (int step = 0; step < 64 && !in.empty(); ++step) {
-        switch (in.byte() % 24) {
-            case 0:
-                maininit(job);
-                break;
-            case 1:
-                pageinit(job);
-                break;
-            case 2:
-                page_end(job);
-                break;
-            case 3:
-                main_end(job);
-                break;
-            case 4:
-                r.set(record::form_mode, in.byte() % 9);
-                break;
-            case 5:
-                setclip(job, in.word(), in.word(), in.word(), in.word());
-                break;
-            case 6:
-                drawline(job, in.word(), in.word(), in.word(), in.word(), in.word());
-                break;
-            case 7:
-                drawbckgnd(job, in.word(), in.word(), in.word(), in.word(), in.word());
-                break;
-            case 8:
-                drawbox(job, in.word(), in.word(), in.word(), in.word(), in.word());
-                break;
-            case 9:
-                strings[0] = in.text();
-                drawtext(job, in.word(), in.word(), host.word(strings[0].c_str()),
-                         static_cast<std::uint32_t>(in.word()),
-                         static_cast<std::uint32_t>(in.word()), in.word() % 6, in.word() % 7 - 1,
-                         in.word(), in.byte() & 1u);
-                break;
-            case 10:
-                strings[1] = in.text();
-                for (std::byte& b : barcode) b = std::byte{in.byte()};
-                BarcodeObjectView(barcode.data())
-                    .set(barcode_object::data, host.word(strings[1].c_str()));
-                drawbar(job, host.word(barcode.data()));
-                break;
-            case 11: {
-                strings[2] = in.text();
-                for (std::byte& b : pcx) b = std::byte{in.byte()};
-                strings[3] = in.text();
-                const PcxObjectView p(pcx.data());
-                p.set(pcx_object::chunk_data, host.word(strings[3].data()));
-                p.set(pcx_object::chunk_length, static_cast<std::uint32_t>(strings[3].size()));
-                p.set(pcx_object::graphic_name, host.word(strings[2].c_str()));
-                constexpr std::int32_t (*calls[])(const Job&, std::uint32_t) = {pcx_begin, pcx_map,
-                                                                                pcx_end};
-                calls[in.byte() % 3](job, host.word(pcx.data()));
-                break;
-            }
-            case 12: {
-                for (auto& slot : choice_slots) slot = host.word(choice_arrays);
-                const std::int32_t index = in.word() % 24 - 3;
-                out_words[0] = in.word();
-                getsetup(job, index, host.word(prompt), host.word(&out_words[1]),
-                         host.word(choice_slots), host.word(&out_words[0]),
-                         host.word(&out_words[2]));
-                break;
-            }
-            case 13:
-                savevar(job, in.word() % 24 - 2, in.word());
-                break;
-            case 14:
-                fill_out_words(3, 6);
-                adjfontvar(job, in.word() % 7 - 1, host.word(&out_words[3]),
-                           host.word(&out_words[4]), host.word(&out_words[5]));
-                break;
-            case 15:
-                fill_out_words(3, 7);
-                adjbarvar(job, in.word(), host.word(&out_words[3]), host.word(&out_words[4]),
-                          host.word(&out_words[5]), host.word(&out_words[6]));
-                break;
-            case 16:
-                strings[0] = in.text();
-                PrinterMessage(job, 30 + in.byte() % 9, host.word(strings[0].c_str()));
-                break;
-            case 17:
-                repeat_begin(job, in.word());
-                break;
-            case 18:
-                r.set(record::variable_mode, in.byte() % 3);
-                break;
-            case 19:
-                r.set(record::host_flags, in.byte());
-                break;
-            default: {
-                // Overwrite four bytes of the capability words, label parameters or DriverState;
-                // the tables of pointer words before them and the working buffers stay intact.
-                constexpr std::size_t first = record::symbol2d_count.offset;
-                const std::size_t at = in.byte();
-                const std::size_t offset =
-                    first + (at << 8 | in.byte()) % (record_size - first - 4);
-                if (offset >= record::line_buffer.offset && offset < record::clip_left.offset)
-                    break;
-                for (std::size_t i = 0; i < 4; ++i) r.data()[offset + i] = std::byte{in.byte()};
-                break;
-            }
+        const std::size_t kind = in.byte() % 24u;
+        if (kind < std::size(steps)) {
+            steps[kind]();
+        } else {
+            overwrite_field();
         }
     }
     return 0;
