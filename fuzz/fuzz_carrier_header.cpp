@@ -45,20 +45,10 @@ std::string column(std::string_view data, std::string_view columns, char letter)
     return text;
 }
 
-// An empty view points nowhere the driver reads.
-bool lies_inside(std::string_view part, std::string_view data) {
-    return part.empty() ||
-           (part.data() >= data.data() && part.data() + part.size() <= data.data() + data.size());
-}
-
 // A space in column 6 ends a six-character postal code, even where a ZIP code's extension would
 // start. The header is accepted exactly when the data fits those columns, and each view then holds
 // its columns (the postal code without the spaces that pad it), the message the rest.
 void check_header(std::string_view data, bool parsed, const epl2::CarrierHeader& h) {
-    for (std::string_view part : {h.postal_code, h.extension, h.country, h.service_class}) {
-        require(lies_inside(part, data), "header views lie inside the data");
-    }
-    require(lies_inside(h.message(data), data), "the message lies inside the data");
     const std::string_view columns =
         data.size() > 6 && data[6] == ' ' ? long_postal_columns : zip_columns;
     require(parsed == fits(data, columns), "accepted exactly when the columns and country fit");
