@@ -3,6 +3,7 @@
 // the printer does, and the one way a loader may refuse its input.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -92,10 +93,8 @@ inline std::string_view host_string(std::string_view bytes) {
 }
 
 inline std::string without_line_breaks(std::string_view text) {
-    std::string kept;
-    for (char c : text) {
-        if (c != '\r' && c != '\n') kept.push_back(c);
-    }
+    std::string kept(text);
+    std::erase_if(kept, [](char c) { return c == '\r' || c == '\n'; });
     return kept;
 }
 
@@ -121,9 +120,8 @@ inline bool read_quoted_content(std::string_view content, std::string& plain) {
 // Bytes of a DATA field for a text whose characters all went in: one more for each character
 // that takes a backslash.
 inline std::size_t escaped_length(std::string_view plain) {
-    std::size_t n = 0;
-    for (char c : plain) n += (c == '"' || c == '\\') ? 2 : 1;
-    return n;
+    const auto escaped = std::ranges::count_if(plain, [](char c) { return c == '"' || c == '\\'; });
+    return plain.size() + static_cast<std::size_t>(escaped);
 }
 
 // Runs a loader and checks what it loaded; the one refusal allowed is a bad-input Failure that

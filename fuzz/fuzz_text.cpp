@@ -30,16 +30,13 @@ constexpr char untouched = 0x5A;
 struct Controls {
     std::size_t escape_capacity;
     epl2::TextPosition at;  // dots
-    std::int32_t advance;
-    std::int32_t rotation;
+    std::int32_t advance, rotation;
     epl2::ClipRect clip;
     std::int32_t printer_type;
-    std::uint8_t form_mode;
-    std::uint8_t flags;  // variable mode, form store, no clipping, variable mark
+    std::uint8_t form_mode, flags;  // flags: variable mode, form store, no clipping, variable mark
     std::int32_t host_x, host_y;
     std::uint32_t height, width;
-    std::int32_t font;
-    std::int32_t shade;
+    std::int32_t font, shade;
 };
 
 Controls controls_of(epl2::fuzz::ByteReader& in) {
@@ -64,11 +61,12 @@ Controls controls_of(epl2::fuzz::ByteReader& in) {
     return c;
 }
 
-bool known_rotation(std::int32_t rotation) {
-    return rotation >= 0 && rotation <= 3;
-}
+// Rotations 1 and 3 write along y; a rotation beyond 0 to 3 is one the printer does not know.
 bool writes_along_y(std::int32_t rotation) {
     return rotation == 1 || rotation == 3;
+}
+bool known_rotation(std::int32_t rotation) {
+    return rotation >= 0 && rotation <= 3;
 }
 
 bool within(std::int64_t value, std::int32_t low, std::int32_t high) {
@@ -182,15 +180,12 @@ void check_text_line(const Controls& c, std::string_view text) {
     const std::string_view ending = "\n\r\n";
     require(line.ends_with(ending), "the line ends in LF CR LF");
     const std::string_view body(line.data(), line.size() - ending.size());
-    require(body.find_first_of("\r\n") == std::string_view::npos, "no line break inside the line");
-    require(body.size() < epl2::record::line_buffer.width && body.starts_with("A"),
-            "an A line that fits the LineBuffer");
-    std::size_t data_at = 0;
-    for (int comma = 0; comma < 7; ++comma) {
-        data_at = body.find(',', data_at);
-        require(data_at++ != std::string_view::npos, "seven parameters before the data");
-    }
-    const std::string_view data = body.substr(data_at);
+    require(body.starts_with("A") && body.size() < epl2::record::line_buffer.width &&
+                body.find_first_of("\r\n") == body.npos,
+            "one A line that fits the LineBuffer");
+    // The data is the last parameter: a quoted field, or a variable reference after the last comma.
+    const std::size_t quote = body.find('"');
+    const std::string_view data = body.substr(quote == body.npos ? body.rfind(',') + 1 : quote);
     if (data.starts_with("V")) {
         require(
             data.size() >= 3 && data.find_first_not_of("0123456789", 1) == std::string_view::npos,
@@ -205,9 +200,9 @@ void check_text_line(const Controls& c, std::string_view text) {
     require(sendable.find(plain) != std::string::npos,
             "the field holds only the text's characters");
     if (unclipped || !known_rotation(c.rotation)) {
-        require(sendable.starts_with(plain), "an uncut text starts with its first character");
-        require(plain == sendable || epl2::fuzz::escaped_length(sendable) >= object_data_size,
-                "an uncut text that fits goes out whole");
+        require(sendable.starts_with(plain) &&
+                    (plain == sendable || epl2::fuzz::escaped_length(sendable) >= object_data_size),
+                "an uncut text keeps its start, and all of it when it fits");
     }
 }
 
