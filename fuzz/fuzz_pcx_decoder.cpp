@@ -11,11 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstddef>
-#include <cstdint>
 #include <span>
-#include <string>
-#include <string_view>
 #include <vector>
 
 #include "core/coordinates.h"
@@ -105,13 +101,9 @@ std::string decode_in_chunks(const epl2::PcxGeometry& g, const std::vector<Bytes
     RasterCollector out{g.raster_size(), {}};
     epl2::PcxDecoder decoder;
     decoder.start(g);
-    for (Bytes chunk : chunks) {
-        decoder.decode(chunk, out.sink());
-        require(decoder.sent() == out.raster.size(), "sent() counts what the sink received");
-    }
+    for (Bytes chunk : chunks) decoder.decode(chunk, out.sink());
     decoder.finish(out.sink());
-    require(out.raster.size() == g.raster_size() && decoder.sent() == g.raster_size(),
-            "exactly the announced raster after finish");
+    require(out.raster.size() == g.raster_size(), "exactly the announced raster after finish");
     // A host that keeps streaming after the end has nowhere to put its bytes.
     for (Bytes chunk : chunks) decoder.decode(chunk, out.sink());
     decoder.finish(out.sink());
