@@ -5,11 +5,7 @@
 //
 // Input: one byte that sizes the parameter buffer, then the symbol data.
 #include <array>
-#include <cstddef>
-#include <cstdint>
 #include <optional>
-#include <string>
-#include <string_view>
 #include <vector>
 
 #include "barcode/barcode.h"

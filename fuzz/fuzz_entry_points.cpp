@@ -3,10 +3,7 @@
 // trusted to pass valid pointers, so pointer arguments are always real (host strings and objects
 // whose contents come from the input); everything else is arbitrary.
 #include <array>
-#include <cstddef>
-#include <cstdint>
 #include <functional>
-#include <string>
 
 #include "barcode/barcode.h"
 #include "core/coordinates.h"

@@ -4,11 +4,8 @@
 //
 // Input: the buffer's size, a number, a character, then the template and a NUL before the text.
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <initializer_list>
 #include <span>
-#include <string_view>
 #include <vector>
 
 #include "core/format.h"

@@ -3,8 +3,6 @@
 // hold, every warning points into the stream and fits on one plain log line, and every printed
 // label encodes to a PNG.
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <iterator>
 #include <span>
 

@@ -2,10 +2,7 @@
 // bounds the print job relies on, or is refused with a bad-input Failure. Images resolve from
 // fuzz/images: the examples' images, a PCX file cut short, a PNG that is not one and a PNG header
 // that claims 100000 x 100000 pixels, of which only the size may be read.
-#include <cstdint>
 #include <filesystem>
-#include <string>
-#include <string_view>
 #include <variant>
 
 #include "errors.h"

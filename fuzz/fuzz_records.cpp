@@ -3,10 +3,7 @@
 // Failure. The print
 // job looks each column a label reads up in each row, so a CSV row missing one would stop a batch
 // half printed.
-#include <cstdint>
 #include <set>
-#include <string>
-#include <string_view>
 
 #include "errors.h"
 #include "fuzz_support.h"

@@ -1,15 +1,16 @@
 // What the fuzzers share: reading control values from the front of an input, failing loudly on a
 // broken invariant, a native host set up for one pass, reading a quoted DATA field back the way
-// the printer does, and the one way a loader may refuse its input.
+// the printer does, and the one way a loader may refuse its input. The standard headers of its
+// interface (sizes, byte widths, strings and views) come with it.
 #pragma once
 
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
+#include <cstddef>  // IWYU pragma: export
+#include <cstdint>  // IWYU pragma: export
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <string_view>
+#include <string>       // IWYU pragma: export
+#include <string_view>  // IWYU pragma: export
 
 #include "native_host.h"
 #include "setup/capabilities.h"
@@ -28,18 +29,18 @@ inline void require(bool holds, const char* invariant) {
 // input is still a valid one.
 class ByteReader {
    public:
-    ByteReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    ByteReader(const std::uint8_t* data, std::size_t size)
+        : bytes_(reinterpret_cast<const char*>(data), size) {}
 
-    bool empty() const { return pos_ >= size_; }
-    std::uint8_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
+    bool empty() const { return pos_ == bytes_.size(); }
+    std::uint8_t byte() { return empty() ? 0 : static_cast<std::uint8_t>(bytes_[pos_++]); }
     std::uint16_t u16() {
-        const auto low = byte();
+        const std::uint16_t low = byte();
         return static_cast<std::uint16_t>(low | byte() << 8);
     }
     std::uint32_t u32() {
-        std::uint32_t v = 0;
-        for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(byte()) << (8 * i);
-        return v;
+        const std::uint32_t low = u16();
+        return low | std::uint32_t{u16()} << 16;
     }
     // Mostly small values, which reach the real paths more often than uniformly random words;
     // now and then any word with one of its top bits set.
@@ -55,25 +56,20 @@ class ByteReader {
             return static_cast<std::int32_t>(v & 0x3FFFu) - 0x2000;
         return static_cast<std::int32_t>(v << 2);
     }
-    // A string of up to 511 bytes as a host hands it over: no NUL inside.
+    // A string of up to 511 bytes as a host hands it over: its NULs dropped.
     std::string text() {
         const std::size_t low = byte();
-        const std::size_t n = low + (byte() & 1u ? 256u : 0u);
-        std::string s;
-        for (std::size_t i = 0; i < n && !empty(); ++i) {
-            if (const char c = static_cast<char>(byte()); c != '\0') s.push_back(c);
-        }
+        const std::size_t length = low + (byte() & 1u ? 256u : 0u);
+        std::string s(rest().substr(0, length));
+        pos_ += s.size();
+        std::erase(s, '\0');
         return s;
     }
     // The bytes not yet read.
-    std::string_view rest() const {
-        const std::size_t at = pos_ < size_ ? pos_ : size_;
-        return {reinterpret_cast<const char*>(data_) + at, size_ - at};
-    }
+    std::string_view rest() const { return bytes_.substr(pos_); }
 
    private:
-    const std::uint8_t* data_;
-    std::size_t size_;
+    std::string_view bytes_;
     std::size_t pos_ = 0;
 };
 

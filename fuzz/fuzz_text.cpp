@@ -5,10 +5,6 @@
 // Input: control values (see Controls), then the text.
 #include <algorithm>
 #include <array>
-#include <cstddef>
-#include <cstdint>
-#include <string>
-#include <string_view>
 #include <vector>
 
 #include "fuzz_support.h"
