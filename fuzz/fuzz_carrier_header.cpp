@@ -23,15 +23,6 @@ using epl2::fuzz::without_line_breaks;
 constexpr std::string_view zip_columns = "PPPPP EEEE CCC SSS ";
 constexpr std::string_view long_postal_columns = "PPPPPP CCC SSS ";
 
-bool fits(std::string_view data, std::string_view columns) {
-    if (data.size() < columns.size()) return false;
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        if (columns[i] == ' ' && data[i] != ' ') return false;
-        if (columns[i] == 'C' && (data[i] < '0' || data[i] > '9')) return false;
-    }
-    return true;
-}
-
 // The characters of the data in the columns marked letter.
 std::string column(std::string_view data, std::string_view columns, char letter) {
     std::string text;
@@ -39,6 +30,12 @@ std::string column(std::string_view data, std::string_view columns, char letter)
         if (columns[i] == letter) text.push_back(data[i]);
     }
     return text;
+}
+
+bool fits(std::string_view data, std::string_view columns) {
+    return data.size() >= columns.size() &&
+           column(data, columns, ' ').find_first_not_of(' ') == std::string::npos &&
+           column(data, columns, 'C').find_first_not_of("0123456789") == std::string::npos;
 }
 
 // A space in column 6 ends a six-character postal code, even where a ZIP code's extension would
@@ -66,10 +63,8 @@ void check_parameters(std::string_view data, std::size_t capacity, bool parsed,
                       const epl2::CarrierHeader& h) {
     std::vector<char> out(capacity);
     const bool written = epl2::write_maxicode_parameters(out, data);
-    if (!parsed) {
-        require(!written, "no parameters without a carrier header");
-        return;
-    }
+    require(parsed || !written, "no parameters without a carrier header");
+    if (!parsed) return;
     std::vector<char> roomy(epl2::fuzz::escaped_length(data) + 64);
     require(epl2::write_maxicode_parameters(roomy, data), "a parsed header always writes");
     const std::string_view content(roomy.data());

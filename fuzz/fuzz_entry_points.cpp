@@ -35,10 +35,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint32_t choice_arrays[64] = {};
     std::uint32_t choice_slots[32] = {};  // one per dialog position the index can reach
     char prompt[64] = {};
-    // Fills out_words[first, last) from the input.
-    const auto fill_out_words = [&](int first, int last) {
-        for (int i = first; i < last; ++i) out_words[i] = in.word();
-    };
 
     // One kind of step each, chosen by the step's first byte; the bytes beyond choose a record
     // field to overwrite.
@@ -85,12 +81,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         },
         [&] { savevar(job, in.word() % 24 - 2, in.word()); },
         [&] {
-            fill_out_words(3, 6);
+            for (int i = 3; i < 6; ++i) out_words[i] = in.word();
             adjfontvar(job, in.word() % 7 - 1, host.word(&out_words[3]), host.word(&out_words[4]),
                        host.word(&out_words[5]));
         },
         [&] {
-            fill_out_words(3, 7);
+            for (int i = 3; i < 7; ++i) out_words[i] = in.word();
             adjbarvar(job, in.word(), host.word(&out_words[3]), host.word(&out_words[4]),
                       host.word(&out_words[5]), host.word(&out_words[6]));
         },

@@ -101,13 +101,10 @@ inline std::string without_line_breaks(std::string_view text) {
 inline bool read_quoted_content(std::string_view content, std::string& plain) {
     plain.clear();
     for (std::size_t i = 0; i < content.size(); ++i) {
-        char c = content[i];
-        if (c == '"' || c == '\r' || c == '\n') return false;
-        if (c == '\\') {
-            if (i + 1 == content.size()) return false;
-            c = content[++i];
-            if (c != '"' && c != '\\') return false;
-        }
+        const bool escaped = content[i] == '\\';
+        if (escaped && ++i == content.size()) return false;
+        const char c = content[i];
+        if (escaped ? c != '"' && c != '\\' : c == '"' || c == '\r' || c == '\n') return false;
         plain.push_back(c);
     }
     return true;
