@@ -96,10 +96,10 @@ std::optional<std::string> symbol_field(std::int32_t symbology, std::string_view
     if (line.empty()) return std::nullopt;
 
     const std::string_view ending = "\"\n\r\n";
-    require(line.starts_with("b") && line.find(printer_code) != std::string::npos,
-            "a b line for the symbol");
-    require(line.ends_with(ending) && line.find_first_of("\r\n") == line.size() - ending.size() + 1,
-            "the quoted field closes the one line");
+    require(line.starts_with("b") && line.find(printer_code) != std::string::npos &&
+                line.ends_with(ending) &&
+                line.find_first_of("\r\n") == line.size() - ending.size() + 1,
+            "one b line for the symbol, closed by its quoted field");
     const std::size_t opening = line.find('"');
     return line.substr(opening + 1, line.size() - opening - 1 - ending.size());
 }

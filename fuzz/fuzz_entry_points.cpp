@@ -2,6 +2,7 @@
 // argument words and, now and then, overwrites a record field with arbitrary bytes. Hosts are
 // trusted to pass valid pointers, so pointer arguments are always real (host strings and objects
 // whose contents come from the input); everything else is arbitrary.
+#include <algorithm>
 #include <array>
 #include <functional>
 
@@ -36,8 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint32_t choice_slots[32] = {};  // one per dialog position the index can reach
     char prompt[64] = {};
 
-    // One kind of step each, chosen by the step's first byte; the bytes beyond choose a record
-    // field to overwrite.
+    // One kind of step each, chosen by the step's first byte.
     const std::function<void()> steps[] = {
         [&] { maininit(job); },
         [&] { pageinit(job); },
@@ -97,24 +97,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         [&] { repeat_begin(job, in.word()); },
         [&] { r.set(record::variable_mode, in.byte() % 3); },
         [&] { r.set(record::host_flags, in.byte()); },
+        // The last kind, also for step bytes beyond the table: four bytes of the capability words,
+        // label parameters or DriverState; the tables of pointer words before them and the
+        // working buffers stay intact.
+        [&] {
+            constexpr std::size_t first = record::symbol2d_count.offset;
+            const std::size_t at = in.byte();
+            const std::size_t offset = first + (at << 8 | in.byte()) % (record_size - first - 4);
+            if (offset >= record::line_buffer.offset && offset < record::clip_left.offset) return;
+            for (std::size_t i = 0; i < 4; ++i) r.data()[offset + i] = std::byte{in.byte()};
+        },
     };
-    // Four bytes of the capability words, label parameters or DriverState; the tables of pointer
-    // words before them and the working buffers stay intact.
-    const auto overwrite_field = [&] {
-        constexpr std::size_t first = record::symbol2d_count.offset;
-        const std::size_t at = in.byte();
-        const std::size_t offset = first + (at << 8 | in.byte()) % (record_size - first - 4);
-        if (offset >= record::line_buffer.offset && offset < record::clip_left.offset) return;
-        for (std::size_t i = 0; i < 4; ++i) r.data()[offset + i] = std::byte{in.byte()};
-    };
-
     for (int step = 0; step < 64 && !in.empty(); ++step) {
-        const std::size_t kind = in.byte() % 24u;
-        if (kind < std::size(steps)) {
-            steps[kind]();
-        } else {
-            overwrite_field();
-        }
+        steps[std::min<std::size_t>(in.byte() % 24u, std::size(steps) - 1)]();
     }
     return 0;
 }

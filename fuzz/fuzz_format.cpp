@@ -24,10 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                       character, number, text};
 
     std::vector<char> buffer(capacity);
-    epl2::BoundedWriter writer(std::span<char>(buffer.data(), buffer.size()));
+    epl2::BoundedWriter writer(buffer);
     const std::size_t needed = epl2::format_to(writer, templ, args);
     std::vector<char> whole(needed + 1);
-    require(epl2::format_to(std::span<char>(whole.data(), whole.size()), templ, args) == needed,
+    require(epl2::format_to(std::span<char>(whole), templ, args) == needed,
             "the full length whatever the buffer");
     if (capacity == 0) return 0;
     const std::size_t stored = writer.written();

@@ -3,7 +3,6 @@
 // hold, every warning points into the stream and fits on one plain log line, and every printed
 // label encodes to a PNG.
 #include <algorithm>
-#include <iterator>
 #include <span>
 
 #include "eplview/eplview.h"
@@ -24,9 +23,8 @@ void check_label(const eplview::Label& label, int dpi, std::size_t size, bool en
     require(label.copies >= 1 && label.offset < size, "a label prints and comes from the stream");
     if (!encode) return;
     const auto png = eplview::encode_png(label.image, dpi);
-    constexpr std::uint8_t signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    require(png.size() > std::size(signature) &&
-                std::equal(std::begin(signature), std::end(signature), png.begin()),
+    require(std::string_view(reinterpret_cast<const char*>(png.data()), png.size())
+                .starts_with("\x89PNG\r\n\x1A\n"),
             "a label encodes to a PNG");
 }
 
@@ -35,9 +33,8 @@ void check_label(const eplview::Label& label, int dpi, std::size_t size, bool en
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // The stream's length picks the resolution, so both sets of font cells and symbol sizes are
     // reached without taking a byte away from the stream.
-    eplview::Options options;
-    options.dpi = size % 2 == 0 ? 203 : 300;
-    const eplview::Job job = eplview::interpret(std::span(data, size), options);
+    const eplview::Job job =
+        eplview::interpret(std::span(data, size), {.dpi = size % 2 == 0 ? 203 : 300});
     require(
         job.labels.size() <= eplview::max_labels && job.warnings.size() <= eplview::max_warnings,
         "labels and warnings within their caps");

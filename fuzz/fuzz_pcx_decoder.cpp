@@ -141,8 +141,7 @@ void check_decoder(const Plan& plan) {
     const std::string whole = decode_in_chunks(g, {file.subspan(epl2::pcx_header_size)});
     require(whole == decode_in_chunks(g, chunks_of(file, plan.cuts, epl2::pcx_header_size)),
             "chunking does not change the raster");
-    for (std::size_t end = g.row_bytes; g.row_bytes > 0 && end <= whole.size();
-         end += g.row_bytes) {
+    for (std::size_t end = g.row_bytes; end > 0 && end <= whole.size(); end += g.row_bytes) {
         require((static_cast<std::uint8_t>(whole[end - 1]) | g.edge_mask) == 0xFF,
                 "pixels beyond the image's width are white");
     }

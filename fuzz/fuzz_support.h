@@ -52,9 +52,8 @@ class ByteReader {
     // rectangles lie; now and then any word, where the arithmetic wraps.
     std::int32_t coordinate() {
         const std::uint32_t v = u32();
-        if ((v & 0xC0000000u) != 0xC0000000u)
-            return static_cast<std::int32_t>(v & 0x3FFFu) - 0x2000;
-        return static_cast<std::int32_t>(v << 2);
+        return (v & 0xC0000000u) != 0xC0000000u ? static_cast<std::int32_t>(v & 0x3FFFu) - 0x2000
+                                                : static_cast<std::int32_t>(v << 2);
     }
     // A string of up to 511 bytes as a host hands it over: its NULs dropped.
     std::string text() {

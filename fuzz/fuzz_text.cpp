@@ -2,7 +2,7 @@
 // and drawn through drawtext: the A line must stay one line with one closed quoted field, whatever
 // quotes, backslashes and line breaks the user typed, and must carry the user's characters only.
 //
-// Input: control values (see Controls), then the text.
+// Input: the size of the escaping buffer, control values (see Controls), then the text.
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -24,20 +24,17 @@ constexpr std::int64_t advance_bound = 1 << 10;
 constexpr char untouched = 0x5A;
 
 struct Controls {
-    std::size_t escape_capacity;
     epl2::TextPosition at;  // dots
-    std::int32_t advance, rotation;
+    std::int32_t advance, rotation, printer_type;
     epl2::ClipRect clip;
-    std::int32_t printer_type;
     std::uint8_t form_mode, flags;  // flags: variable mode, form store, no clipping, variable mark
-    std::int32_t host_x, host_y;
+    epl2::TextPosition host_at;     // thousandths of an inch
     std::uint32_t height, width;
     std::int32_t font, shade;
 };
 
 Controls controls_of(epl2::fuzz::ByteReader& in) {
     Controls c{};
-    c.escape_capacity = in.byte() + std::size_t{1};
     c.at = {in.coordinate(), in.coordinate()};
     const std::uint8_t advance_choice = in.byte();
     c.advance = advance_choice < 200 ? advance_choice % 40 - 4 : in.coordinate();
@@ -48,8 +45,7 @@ Controls controls_of(epl2::fuzz::ByteReader& in) {
     const std::uint8_t mode = in.byte();
     c.form_mode = static_cast<std::uint8_t>(mode < 200 ? mode % 2 * 3 : mode % 8);
     c.flags = in.byte();
-    c.host_x = in.coordinate();
-    c.host_y = in.coordinate();
+    c.host_at = {in.coordinate(), in.coordinate()};
     c.height = in.u16();
     c.width = in.u16();
     c.font = in.byte() % 7 - 1;
@@ -74,12 +70,11 @@ bool within(std::int64_t value, std::int32_t low, std::int32_t high) {
 void check_escaping(std::string_view text, std::size_t capacity) {
     std::vector<char> out(capacity, untouched);
     const std::size_t length = epl2::escape_text(out, text);
-    require(length < capacity && out[length] == '\0',
-            "escaped text ends in a NUL inside its buffer");
     std::string plain;
-    require(read_quoted_content({out.data(), length}, plain), "escaped text is one whole field");
     const std::string sendable = epl2::fuzz::without_line_breaks(text);
-    require(sendable.starts_with(plain), "escaped text is a prefix of the text");
+    require(length < capacity && out[length] == '\0' &&
+                read_quoted_content({out.data(), length}, plain) && sendable.starts_with(plain),
+            "escaped text ends in a NUL inside its buffer, one whole field, a prefix of the text");
     require(plain.size() == sendable.size() ||
                 length + epl2::fuzz::escaped_length({&sendable[plain.size()], 1}) >= capacity,
             "a text is cut only where the next character does not fit");
@@ -103,10 +98,7 @@ void check_kept_place(const Controls& c, std::string_view escaped, std::string_v
     const std::int32_t low = along_y ? c.clip.top : c.clip.left;
     const std::int32_t high = along_y ? c.clip.bottom : c.clip.right;
     const std::int64_t step = c.rotation == 1 || c.rotation == 2 ? -c.advance : c.advance;
-    const auto end_of = [&](std::int64_t start, std::string_view cells) {
-        return start + step * static_cast<std::int64_t>(cells.size());
-    };
-    if (within(from, low, high) && within(end_of(from, escaped), low, high)) {
+    if (within(from, low, high) && within(from + step * std::ssize(escaped), low, high)) {
         require(kept == escaped, "a text inside the clip rectangle is kept whole");
     }
     require((to - from) % step == 0 && (to - from) / step >= 0,
@@ -117,7 +109,7 @@ void check_kept_place(const Controls& c, std::string_view escaped, std::string_v
     require(first <= escaped.size() && escaped.substr(first).starts_with(kept) &&
                 read_quoted_content(escaped.substr(0, first), plain),
             "the start names the first character kept, after whole escape pairs");
-    require(within(to, low, high) && within(end_of(to, kept), low, high),
+    require(within(to, low, high) && within(to + step * std::ssize(kept), low, high),
             "kept characters lie inside the clip rectangle");
 }
 
@@ -139,17 +131,15 @@ void check_clipping(const Controls& c, std::string_view text) {
                 "only a text beside the clip rectangle is not drawn");
         return;
     }
+    // Without a NUL inside object_data the kept text would be longer than any escaped text.
     const std::string_view kept = epl2::fuzz::host_string({object_data.data(), object_data_size});
-    require(kept.size() < object_data_size, "the kept text ends in a NUL inside object_data");
     std::string plain;
     require(read_quoted_content(kept, plain) && escaped.find(kept) != std::string_view::npos,
             "the kept text is one whole field and a piece of the text");
-    if (!known_rotation(c.rotation)) {
-        require(kept == escaped && moved.x == c.at.x && moved.y == c.at.y,
-                "an unknown direction is not cut");
-    } else if (bounded(c)) {
-        check_kept_place(c, escaped, kept, moved);
-    }
+    require(
+        known_rotation(c.rotation) || (kept == escaped && moved.x == c.at.x && moved.y == c.at.y),
+        "an unknown direction is not cut");
+    if (known_rotation(c.rotation) && bounded(c)) check_kept_place(c, escaped, kept, moved);
 }
 
 // The A line of drawtext: one line that fits the LineBuffer, its DATA field a variable
@@ -162,14 +152,14 @@ void check_text_line(const Controls& c, std::string_view text) {
     r.set(epl2::record::variable_mode, static_cast<std::uint8_t>(c.flags & 1u));
     r.set(epl2::record::form_store_enabled, (c.flags >> 1) & 1);
     const bool unclipped = (c.flags & 4u) != 0;
-    r.set(epl2::record::extra_strings_enabled, unclipped ? 1 : 0);
+    r.set(epl2::record::extra_strings_enabled, unclipped);
     r.set(epl2::record::clip_left, c.clip.left);
     r.set(epl2::record::clip_top, c.clip.top);
     r.set(epl2::record::clip_right, c.clip.right);
     r.set(epl2::record::clip_bottom, c.clip.bottom);
     const std::string host_text(text);
-    epl2::drawtext(host.job(), c.host_x, c.host_y, host.word(host_text.c_str()), c.height, c.width,
-                   c.rotation, c.font, c.shade, (c.flags & 8u) != 0 ? 1u : 0u);
+    epl2::drawtext(host.job(), c.host_at.x, c.host_at.y, host.word(host_text.c_str()), c.height,
+                   c.width, c.rotation, c.font, c.shade, (c.flags & 8u) != 0 ? 1u : 0u);
     const std::string line = host.take_output();
     if (line.empty()) return;
 
@@ -182,16 +172,14 @@ void check_text_line(const Controls& c, std::string_view text) {
     // The data is the last parameter: a quoted field, or a variable reference after the last comma.
     const std::size_t quote = body.find('"');
     const std::string_view data = body.substr(quote == body.npos ? body.rfind(',') + 1 : quote);
-    if (data.starts_with("V")) {
-        require(
-            data.size() >= 3 && data.find_first_not_of("0123456789", 1) == std::string_view::npos,
-            "a variable reference is V and its number");
+    // A variable reference, V and its number, carries none of the text.
+    if (data.size() >= 3 && data.starts_with("V") &&
+        data.find_first_not_of("0123456789", 1) == data.npos)
         return;
-    }
     std::string plain;
     require(data.size() >= 2 && data.starts_with("\"") && data.ends_with("\"") &&
                 read_quoted_content(data.substr(1, data.size() - 2), plain),
-            "the data is one closed quoted field");
+            "the data is a variable reference or one closed quoted field");
     const std::string sendable = epl2::fuzz::without_line_breaks(text);
     require(sendable.find(plain) != std::string::npos,
             "the field holds only the text's characters");
@@ -206,9 +194,10 @@ void check_text_line(const Controls& c, std::string_view text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     epl2::fuzz::ByteReader in(data, size);
+    const std::size_t escape_capacity = in.byte() + std::size_t{1};
     const Controls c = controls_of(in);
     const std::string_view text = epl2::fuzz::host_string(in.rest());
-    check_escaping(text, c.escape_capacity);
+    check_escaping(text, escape_capacity);
     check_clipping(c, text);
     check_text_line(c, text);
     return 0;
