@@ -14,19 +14,16 @@ using epl2::fuzz::require;
 
 namespace {
 
-bool within_bound(std::int32_t v) {
-    return v >= -1'000'000 && v <= 1'000'000;
-}
-
 // What the print job takes for granted of a loaded label.
 void check(const Label& label) {
+    const auto within_bound = [](std::int32_t v) { return v >= -1'000'000 && v <= 1'000'000; };
     require(label.width > 0 && label.height > 0 && label.copies >= 1 && within_bound(label.width) &&
                 within_bound(label.height),
             "a label has a size and at least one copy");
     for (const LabelObject& object : label.objects) {
         require(!describe(object).empty(), "every object can be named in a message");
         std::visit(
-            [](const auto& o) {
+            [&](const auto& o) {
                 require(within_bound(o.x) && within_bound(o.y), "objects lie near the label");
             },
             object.kind);

@@ -84,20 +84,23 @@ void check_geometry(const epl2::PcxGeometry& g) {
             "the row holds exactly the image's pixels, at most 255 bytes of them");
 }
 
-// The raster decoded chunk by chunk. A byte beyond the announced size is refused the moment it
-// is written: after finish, any byte at all.
+// The raster as the decoder hands it on. A byte beyond the announced size is refused the moment
+// it is written: after finish, any byte at all.
+struct RasterCollector {
+    std::uint32_t announced;
+    std::string raster;
+
+    static void collect(void* context, const char* bytes, std::size_t length) {
+        auto& self = *static_cast<RasterCollector*>(context);
+        require(length > 0, "no empty raster write");
+        self.raster.append(bytes, length);
+        require(self.raster.size() <= self.announced, "never more than the announced raster");
+    }
+};
+
 std::string decode_in_chunks(const epl2::PcxGeometry& g, const std::vector<Bytes>& chunks) {
-    struct Collected {
-        std::uint32_t announced;
-        std::string raster;
-    } out{g.raster_size(), {}};
-    const epl2::RasterSink sink{&out, [](void* context, const char* bytes, std::size_t length) {
-                                    Collected& collected = *static_cast<Collected*>(context);
-                                    require(length > 0, "no empty raster write");
-                                    collected.raster.append(bytes, length);
-                                    require(collected.raster.size() <= collected.announced,
-                                            "never more than the announced raster");
-                                }};
+    RasterCollector out{g.raster_size(), {}};
+    const epl2::RasterSink sink{&out, &RasterCollector::collect};
     epl2::PcxDecoder decoder;
     decoder.start(g);
     for (Bytes chunk : chunks) decoder.decode(chunk, sink);

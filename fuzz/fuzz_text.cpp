@@ -98,9 +98,9 @@ void check_kept_place(const Controls& c, std::string_view escaped, std::string_v
     const std::int32_t low = along_y ? c.clip.top : c.clip.left;
     const std::int32_t high = along_y ? c.clip.bottom : c.clip.right;
     const std::int64_t step = c.rotation == 1 || c.rotation == 2 ? -c.advance : c.advance;
-    if (within(from, low, high) && within(from + step * std::ssize(escaped), low, high)) {
-        require(kept == escaped, "a text inside the clip rectangle is kept whole");
-    }
+    const bool inside =
+        within(from, low, high) && within(from + step * std::ssize(escaped), low, high);
+    require(!inside || kept == escaped, "a text inside the clip rectangle is kept whole");
     require((to - from) % step == 0 && (to - from) / step >= 0,
             "the start moves by whole cells along the direction of writing");
     if (kept.empty()) return;
