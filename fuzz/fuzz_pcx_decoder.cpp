@@ -38,7 +38,8 @@ struct Plan {
 void shrink_extent(std::vector<std::uint8_t>& file) {
     epl2::PcxGeometry g;
     if (!epl2::read_pcx_header(file, g) || g.raster_size() <= usual_raster_limit) return;
-    const std::uint32_t y_max = (file[6] | file[7] << 8) + usual_raster_limit / g.row_bytes - 1;
+    const std::uint32_t y_min = file[6] | std::uint32_t{file[7]} << 8;
+    const std::uint32_t y_max = y_min + usual_raster_limit / g.row_bytes - 1;
     file[10] = static_cast<std::uint8_t>(y_max);
     file[11] = static_cast<std::uint8_t>(y_max >> 8);
 }
@@ -76,7 +77,7 @@ std::vector<Bytes> chunks_of(Bytes file, const std::vector<std::size_t>& cuts,
 // The row holds the image's width in whole bytes, up to the printer's 255, and the edge mask
 // marks the image's pixels of the last byte: together exactly the width, or 2040 dots of it.
 void check_geometry(const epl2::PcxGeometry& g) {
-    const int edge_pixels = std::popcount(g.edge_mask);
+    const auto edge_pixels = static_cast<std::uint32_t>(std::popcount(g.edge_mask));
     require(edge_pixels > 0 && g.edge_mask == static_cast<std::uint8_t>(0xFF00u >> edge_pixels),
             "the edge mask marks the leftmost pixels of the last byte");
     const std::uint32_t pixels = g.row_bytes == 0 ? 0 : (g.row_bytes - 1u) * 8 + edge_pixels;
