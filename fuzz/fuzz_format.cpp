@@ -1,41 +1,39 @@
 // The command-line formatter: any template and arguments, into buffers of every size, never
-// writes outside its buffer and always reports the full length.
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
-#include <string>
-#include <string_view>
+// writes outside its buffer, always reports the full length, and a cut line is a prefix of the
+// whole one.
+//
+// Input: the buffer's size, a number, a character, then the template and a NUL before the text.
+#include <algorithm>
+#include <initializer_list>
+#include <span>
 #include <vector>
 
 #include "core/format.h"
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 6) return 0;
-    const std::size_t capacity = data[0];
-    std::int32_t number;
-    std::memcpy(&number, data + 1, 4);
-    const char character = static_cast<char>(data[5]);
-    std::string_view rest(reinterpret_cast<const char*>(data + 6), size - 6);
-    const std::size_t split = rest.find('\0');
-    const std::string_view templ = rest.substr(0, split);
-    const std::string_view text =
-        split == std::string_view::npos ? std::string_view{} : rest.substr(split + 1);
+    using epl2::fuzz::require;
+    epl2::fuzz::ByteReader in(data, size);
+    const std::size_t capacity = in.byte();
+    const std::uint32_t number = in.u32();
+    const char character = static_cast<char>(in.byte());
+    const std::string_view rest = in.rest();
+    const std::string_view templ = epl2::fuzz::host_string(rest);
+    const std::string_view text = rest.substr(std::min(rest.size(), templ.size() + 1));
+    const std::initializer_list<epl2::FormatArg> args{static_cast<std::int32_t>(number), text,
+                                                      character, number, text};
 
     std::vector<char> buffer(capacity);
-    epl2::BoundedWriter writer(std::span<char>(buffer.data(), buffer.size()));
-    const std::size_t needed =
-        epl2::format_to(writer, templ, {number, text, character, std::uint32_t(number), text});
-    std::vector<char> big(needed + 1);
-    const std::size_t again =
-        epl2::format_to(std::span<char>(big.data(), big.size()), templ,
-                        {number, text, character, std::uint32_t(number), text});
-    if (again != needed) __builtin_trap();
-    if (capacity > 0) {
-        // The cut text is a prefix of the whole.
-        const std::size_t stored = writer.written();
-        if (stored >= capacity || buffer[stored] != '\0') __builtin_trap();
-        if (std::memcmp(buffer.data(), big.data(), stored) != 0) __builtin_trap();
-        if (needed < capacity && stored != needed) __builtin_trap();
-    }
+    epl2::BoundedWriter writer(buffer);
+    const std::size_t needed = epl2::format_to(writer, templ, args);
+    std::vector<char> whole(needed + 1);
+    require(epl2::format_to(std::span<char>(whole), templ, args) == needed,
+            "the full length whatever the buffer");
+    if (capacity == 0) return 0;
+    const std::size_t stored = writer.written();
+    require(stored < capacity && buffer[stored] == '\0', "a NUL ends the line inside the buffer");
+    require(std::string_view(buffer.data(), stored) == std::string_view(whole.data(), stored) &&
+                (stored == needed || needed >= capacity),
+            "a line is whole when it fits, else a prefix of the whole");
     return 0;
 }

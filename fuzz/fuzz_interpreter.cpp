@@ -2,39 +2,30 @@
 // Besides the sanitizers it checks what the virtual printer and the command line rely on: the caps
 // hold, every warning points into the stream and fits on one plain log line, and every printed
 // label encodes to a PNG.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
+#include <algorithm>
 #include <span>
 
 #include "eplview/eplview.h"
+#include "fuzz_support.h"
 
 namespace {
 
-constexpr std::uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+using epl2::fuzz::require;
+
 // Encoding every one of a thousand labels would starve the search; the first few exercise the
 // encoder as well.
-constexpr std::size_t kLabelsEncoded = 3;
-
-void require(bool holds) {
-    if (!holds) std::abort();
-}
-
-bool plain_line(const std::string& message) {
-    for (char c : message)
-        if (c < 0x20 || c == 0x7F) return false;
-    return !message.empty();
-}
+constexpr std::size_t labels_encoded = 3;
 
 void check_label(const eplview::Label& label, int dpi, std::size_t size, bool encode) {
-    require(label.image.width() >= 1 && label.image.width() <= eplview::max_label_width_dots);
-    require(label.image.height() >= 1 && label.image.height() <= eplview::max_label_length_dots);
-    require(label.copies >= 1 && label.offset < size);
+    require(label.image.width() >= 1 && label.image.width() <= eplview::max_label_width_dots &&
+                label.image.height() >= 1 && label.image.height() <= eplview::max_label_length_dots,
+            "a label's image within the caps");
+    require(label.copies >= 1 && label.offset < size, "a label prints and comes from the stream");
     if (!encode) return;
-    auto png = eplview::encode_png(label.image, dpi);
-    require(png.size() > sizeof kPngSignature);
-    require(std::memcmp(png.data(), kPngSignature, sizeof kPngSignature) == 0);
+    const auto png = eplview::encode_png(label.image, dpi);
+    require(std::string_view(reinterpret_cast<const char*>(png.data()), png.size())
+                .starts_with("\x89PNG\r\n\x1A\n"),
+            "a label encodes to a PNG");
 }
 
 }  // namespace
@@ -42,17 +33,19 @@ void check_label(const eplview::Label& label, int dpi, std::size_t size, bool en
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // The stream's length picks the resolution, so both sets of font cells and symbol sizes are
     // reached without taking a byte away from the stream.
-    eplview::Options options;
-    options.dpi = size % 2 == 0 ? 203 : 300;
-    eplview::Job job = eplview::interpret(std::span(data, size), options);
-    require(job.labels.size() <= eplview::max_labels);
-    require(job.warnings.size() <= eplview::max_warnings);
+    const eplview::Job job =
+        eplview::interpret(std::span(data, size), {.dpi = size % 2 == 0 ? 203 : 300});
+    require(
+        job.labels.size() <= eplview::max_labels && job.warnings.size() <= eplview::max_warnings,
+        "labels and warnings within their caps");
     for (std::size_t i = 0; i < job.labels.size(); ++i)
-        check_label(job.labels[i], job.summary.dpi, size, i < kLabelsEncoded);
+        check_label(job.labels[i], job.summary.dpi, size, i < labels_encoded);
     for (const auto& warning : job.warnings) {
-        require(warning.offset <= size && warning.line >= 1);
-        require(plain_line(warning.message));
+        require(
+            warning.offset <= size && warning.line >= 1 && !warning.message.empty() &&
+                std::ranges::none_of(warning.message, [](char c) { return c < 0x20 || c == 0x7F; }),
+            "a warning points into the stream and is one plain line");
     }
-    require(!eplview::summary_text(job.summary).empty());
+    require(!eplview::summary_text(job.summary).empty(), "a summary for every job");
     return 0;
 }

@@ -12,16 +12,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 int main(int argc, char** argv) {
     int files = 0;
     for (int i = 1; i < argc; ++i) {
-        std::filesystem::path root(argv[i]);
-        if (!std::filesystem::is_directory(root)) {
+        if (!std::filesystem::is_directory(argv[i])) {
             std::fprintf(stderr, "no corpus folder %s\n", argv[i]);
             return 1;
         }
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(argv[i])) {
             if (!entry.is_regular_file()) continue;
             std::ifstream in(entry.path(), std::ios::binary);
-            std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                            std::istreambuf_iterator<char>());
+            const std::vector<std::uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
             LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
             ++files;
         }
