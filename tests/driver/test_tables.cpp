@@ -19,6 +19,7 @@
 
 #include "driver_test.h"
 #include "model_table.h"
+#include "golden_text.h"
 #include "named_fields.h"
 
 namespace epl2::test {
@@ -197,20 +198,10 @@ std::string dialog_text(host::HostJob& job) {
 
 // ---- Golden files -------------------------------------------------------------------------------
 
+// The golden file of that name.
 void compare_with_golden(const std::string& name, const std::string& text) {
-    const auto path = std::filesystem::path(EPL2_SOURCE_DIR) / "tests/driver/golden" / name;
-    if (std::getenv("EPL2_UPDATE_GOLDEN")) {
-        std::ofstream(path) << text;
-        return;
-    }
-    std::ostringstream file;
-    file << std::ifstream(path).rdbuf();
-    std::istringstream want(file.str()), got(text);
-    for (int n = 1; want.peek() != EOF || got.peek() != EOF; ++n) {
-        std::string w = "<end of file>", g = "<end of text>";  // kept where a getline fails
-        std::getline(want, w), std::getline(got, g);
-        ASSERT_EQ(g, w) << path.string() << ":" << n;
-    }
+    test::compare_with_golden(std::filesystem::path(EPL2_SOURCE_DIR) / "tests/driver/golden" / name,
+                              text);
 }
 
 struct Golden {

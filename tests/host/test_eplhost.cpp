@@ -30,6 +30,7 @@
 
 #include "app.h"
 #include "errors.h"
+#include "golden_text.h"
 #include "images.h"
 #include "os.h"
 #include "records.h"
@@ -55,14 +56,6 @@ std::set<std::string> names_in(const fs::path& folder) {
     for (const auto& entry : fs::directory_iterator(folder))
         names.insert(entry.path().filename().string());
     return names;
-}
-
-void compare_with_golden(const std::string& name, const std::string& text) {
-    const fs::path golden = here / "golden" / name;
-    if (const char* update = std::getenv("EPL2_UPDATE_GOLDENS"); update && *update == '1')
-        return write_file(golden, text);
-    EXPECT_EQ(text, read_file(golden))
-        << "differs from " << golden << "; EPL2_UPDATE_GOLDENS=1 rewrites it for review";
 }
 
 // Asset tags, a batch whose job spans several of the blocks the job goes out in; the last
@@ -196,7 +189,7 @@ TEST_F(EplhostTest, CommandLineCases) {
         std::set<std::string> printed;
         for (std::string line; std::getline(out, line);) printed.insert(line);
         for (const std::string& line : c.lines) EXPECT_TRUE(printed.contains(line)) << line;
-        if (!c.golden.empty()) compare_with_golden(c.golden, r.out);
+        if (!c.golden.empty()) epl2::test::compare_with_golden(here / "golden" / c.golden, r.out);
         if (c.exit == 0) continue;
         EXPECT_EQ(read_file(dir / "out.epl"), "previous job");
         EXPECT_EQ(names_in(dir), before) << "a file was left behind";
