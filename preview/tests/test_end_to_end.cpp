@@ -63,14 +63,15 @@ int expect_every_symbol_reads_back(const std::string& stream) {
         const Bitmap& image = alone.labels[0].image;
         if (command.text[0] == 'B') {
             // A UPC/EAN reader adds the check digit the data may leave out.
-            std::string read = decode(image, ZXing::BarcodeFormat::LinearCodes).text;
+            std::string read = decode(image, ZXing::BarcodeFormat::LinearCodes).text();
             std::erase(read, ' ');
             EXPECT_TRUE(read.starts_with(data.text)) << "read \"" << read << "\"";
         } else if (fields.list[2].text == "M") {
             EXPECT_TRUE(decode(image, ZXing::BarcodeFormat::MaxiCode, true)
-                            .text.ends_with(data.text.substr(data.text.rfind(',') + 1)));
+                            .text()
+                            .ends_with(data.text.substr(data.text.rfind(',') + 1)));
         } else {
-            EXPECT_EQ(decode(image, ZXing::BarcodeFormat::PDF417).text, data.text);
+            EXPECT_EQ(decode(image, ZXing::BarcodeFormat::PDF417).text(), data.text);
         }
     }
     return symbols;
@@ -81,7 +82,7 @@ int expect_every_symbol_reads_back(const std::string& stream) {
 void expect_whole_labels_read_back(const std::string& stream, const Job& job) {
     for (const Label& label : job.labels) {
         // One read per label: zxing-cpp 1.4 asserts when it compares several linear results.
-        std::string read = decode(label.image, ZXing::BarcodeFormat::LinearCodes).text;
+        std::string read = decode(label.image, ZXing::BarcodeFormat::LinearCodes).text();
         std::erase(read, ' ');
         EXPECT_NE(stream.find("\"" + read.substr(0, std::min<std::size_t>(read.size(), 11))),
                   std::string::npos)

@@ -30,10 +30,9 @@ TEST_P(Symbology, DecodesToItsData) {
         Job job = run(with_header(driver_lines({drawn, "P1"}), "Q900,24"), options);
         ASSERT_EQ(job.labels.size(), 1u) << warnings_text(job);
         EXPECT_EQ(warnings_text(job), "");
-        Decoded decoded =
-            decode(job.labels[0].image, format, format == ZXing::BarcodeFormat::MaxiCode);
-        EXPECT_EQ(decoded.text, unescape(GetParam().items[0]));
-        EXPECT_EQ(decoded.format, format);
+        auto read = decode(job.labels[0].image, format, format == ZXing::BarcodeFormat::MaxiCode);
+        EXPECT_EQ(read.text(), unescape(GetParam().items[0]));
+        EXPECT_EQ(read.format(), format);
     }
 }
 
