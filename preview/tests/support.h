@@ -24,6 +24,11 @@ inline std::vector<std::uint8_t> bytes_of(std::string_view text) {
     return {text.begin(), text.end()};
 }
 
+inline std::string contents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
 // Joins command lines the way the driver sends them: each line, LF, then CR LF.
 template <class Lines = std::initializer_list<std::string_view>>
 std::string driver_lines(const Lines& lines) {
