@@ -43,7 +43,7 @@ int expect_every_symbol_reads_back(const std::string& stream) {
         EXPECT_EQ(alone.labels.size(), 1u);
         if (alone.labels.empty() || (command.text[0] == 'B' && fields.list[3].text == "P"))
             continue;
-        ++symbols;  // Postnet is left out: zxing-cpp reads no Postnet; the bar count test covers it
+        ++symbols;  // Postnet is left out: zxing-cpp reads no Postnet; a golden image covers it
         const Bitmap& image = alone.labels[0].image;
         if (command.text[0] == 'B') {
             // A UPC/EAN reader adds the check digit the data may leave out.
