@@ -1,11 +1,14 @@
 // Helpers shared by the eplview tests: streams written the way the driver frames them (every
-// command line ends in LF CR LF), interpretation, case tables read from data files, and decoding
-// with zxing-cpp.
+// command line ends in LF CR LF), interpretation, case tables read from data files, a scratch
+// directory per test, and decoding with zxing-cpp.
 #pragma once
 
 #define ZX_USE_UTF8 1  // text() as UTF-8
 #include <ZXing/ReadBarcode.h>
+#include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -15,8 +18,15 @@
 
 namespace eplview::test {
 
+namespace fs = std::filesystem;
+
 inline std::vector<std::uint8_t> bytes_of(std::string_view text) {
     return {text.begin(), text.end()};
+}
+
+inline std::string contents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // Joins command lines the way the driver sends them: each line, LF, then CR LF.
@@ -50,9 +60,8 @@ inline std::string unescape(std::string_view text) {
         if (text[i] == '{' && text.find('}', i) != std::string_view::npos) {
             auto close = text.find('}', i), star = text.rfind('*', close);
             std::string part = unescape(text.substr(i + 1, star - i - 1));
-            for (int n = std::stoi(std::string(text.substr(star + 1, close - star - 1))); n > 0;
-                 --n)
-                out += part;
+            int times = std::stoi(std::string(text.substr(star + 1, close - star - 1)));
+            while (times-- > 0) out += part;
             i = close;
         } else if (text[i] != '\\' || i + 1 == text.size()) {
             out += text[i];
@@ -90,12 +99,28 @@ inline std::vector<CaseRow> read_cases(const std::string& name) {
     return rows;
 }
 
-struct Decoded {
-    std::string text;
-    ZXing::BarcodeFormat format = ZXing::BarcodeFormat::None;
+// The value of the row's indented line "KEY: VALUE"; fallback when it has none.
+inline std::string item(const CaseRow& row, const std::string& key, std::string fallback = "") {
+    for (const std::string& line : row.items)
+        if (line.starts_with(key + ": ")) return line.substr(key.size() + 2);
+    return fallback;
+}
+
+// A fresh directory for each test, removed after it.
+class InScratchDirectory : public testing::Test {
+   protected:
+    void SetUp() override {
+        std::string name = (fs::temp_directory_path() / "eplview-XXXXXX").string();
+        ASSERT_NE(mkdtemp(name.data()), nullptr) << name;
+        dir = name;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    fs::path dir;
 };
 
-inline Decoded decode(const Bitmap& image, ZXing::BarcodeFormats formats, bool pure = false) {
+// What zxing-cpp reads on the image; an invalid result (format None, no text) when nothing.
+inline ZXing::Result decode(const Bitmap& image, ZXing::BarcodeFormats formats, bool pure = false) {
     std::vector<std::uint8_t> grey;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) grey.push_back(image.black(x, y) ? 0 : 255);
@@ -107,11 +132,9 @@ inline Decoded decode(const Bitmap& image, ZXing::BarcodeFormats formats, bool p
     hints.setTryCode39ExtendedMode(true);
     hints.setEanAddOnSymbol(ZXing::EanAddOnSymbol::Read);
     hints.setReturnCodabarStartEnd(true);
-    auto result = ZXing::ReadBarcode(
+    return ZXing::ReadBarcode(
         ZXing::ImageView(grey.data(), image.width(), image.height(), ZXing::ImageFormat::Lum),
         hints);
-    if (!result.isValid()) return {};
-    return {result.text(), result.format()};
 }
 
 }  // namespace eplview::test
