@@ -115,11 +115,19 @@ std::optional<eplview::Job> interpret_input(const Arguments& args) {
     return job;
 }
 
+// The output folder and any missing above it; false, with a message, when it cannot be made.
+bool make_output_folder(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) std::cerr << "eplview: cannot write into " << folder << ": " << error.message() << "\n";
+    return !error;
+}
+
 int render(const Arguments& args) {
     auto interpreted = interpret_input(args);
     if (!interpreted) return exit_failure;
     const eplview::Job& job = *interpreted;
-    if (!args.out_dir.empty()) std::filesystem::create_directories(args.out_dir);
+    if (!args.out_dir.empty() && !make_output_folder(args.out_dir)) return exit_failure;
     int status = exit_ok;
     for (std::size_t i = 0; i < job.labels.size(); ++i) {
         std::string path = label_path(args, i, job.labels.size());
@@ -165,7 +173,7 @@ int serve(const Arguments& args) {
     options.max_bytes = args.max_bytes;
     options.idle_seconds = args.idle_seconds;
     options.render = args.options;
-    std::filesystem::create_directories(options.out_dir);
+    if (!make_output_folder(options.out_dir)) return exit_failure;
     eplview::VirtualPrinter printer(
         options, [](const std::string& line) { std::cout << line << std::endl; });
     std::string error;
