@@ -20,8 +20,9 @@
 #include <functional>
 #include <iostream>
 #include <map>
-#include <memory>
 #include <optional>
+#include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -36,97 +37,61 @@
 namespace epl2::randlabels {
 namespace {
 
-// A small, fully specified generator (SplitMix64): the same seed gives the same labels with
-// every standard library.
-class Random {
-   public:
-    explicit Random(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t next() {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
+// The engine is defined to the bit, and ranges are taken by remainder rather than through the
+// library's distributions, which differ between libraries: a seed gives the same labels with any.
+struct Random : std::mt19937_64 {
+    using std::mt19937_64::mt19937_64;
     // Uniform in [lo, hi]; hi < lo gives lo.
-    std::int32_t in(std::int32_t lo, std::int32_t hi) {
+    template <class T>
+    T in(T lo, T hi) {
         if (hi <= lo) return lo;
-        const auto span = static_cast<std::uint64_t>(static_cast<std::int64_t>(hi) - lo) + 1;
-        return static_cast<std::int32_t>(lo + static_cast<std::int64_t>(next() % span));
-    }
-    std::size_t size(std::size_t lo, std::size_t hi) {
-        return static_cast<std::size_t>(
-            in(static_cast<std::int32_t>(lo), static_cast<std::int32_t>(hi)));
+        const auto span = static_cast<std::uint64_t>(hi - lo) + 1;
+        return static_cast<T>(static_cast<std::uint64_t>(lo) + (*this)() % span);
     }
     bool chance(int percent) { return in(0, 99) < percent; }
-    template <class T>
-    const T& pick(const std::vector<T>& items) {
-        return items[size(0, items.size() - 1)];
+    template <class Items>
+    auto pick(const Items& items) {
+        return items[in<std::size_t>(0, std::size(items) - 1)];
     }
-
-   private:
-    std::uint64_t state_;
-};
-
-struct Sink : host::Sink {
-    void write(std::string_view bytes) override { out.append(bytes); }
-    std::string out;
 };
 
 // A dot rectangle on the printer's label: [x0, x1) x [y0, y1).
 struct Dots {
     std::int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-    [[nodiscard]] bool inside(const Dots& area) const {
-        return x0 >= area.x0 && y0 >= area.y0 && x1 <= area.x1 && y1 <= area.y1;
-    }
+    std::int32_t width() const { return x1 - x0; }
+    std::int32_t height() const { return y1 - y0; }
+    Dots grown(std::int32_t by) const { return {x0 - by, y0 - by, x1 + by, y1 + by}; }
 };
 
-// The printer-side geometry of one job, and the host's inverse of the module's mapping.
-class Geometry {
-   public:
-    explicit Geometry(RecordView r)
-        : dpi_x_(r.get(record::dpi_x)),
-          dpi_y_(r.get(record::dpi_y)),
-          top_offset_(r.get(record::top_offset)) {
-        const std::int32_t d = r.get(record::max_print_width) - r.get(record::label_width);
+// The generator's label, as wide as the printer prints, in printer dots; and the host's inverse
+// of the module's mapping onto it, which moves the label right by the left offset on models of
+// class 2 (but PrinterType 13).
+struct Geometry {
+    explicit Geometry(RecordView r) : dpi_x(r.get(record::dpi_x)), dpi_y(r.get(record::dpi_y)) {
         const bool right_aligned =
             r.get(record::model_class) == 2 && r.get(record::printer_type) != 13;
-        x_offset_ = right_aligned ? r.get(record::left_offset) + d : d >> 1;
-        // The printer's widest head at this resolution, less the 8-dot reference point and a
-        // margin for rounding: what the stream's own label can hold across.
-        const std::int32_t head = dpi_x_ >= 300 ? 1248 : 832;
-        const std::int32_t length = (r.get(record::label_height) * dpi_y_ + 500) / 1000;
-        const std::int32_t width = ((r.get(record::label_width) + x_offset_) * dpi_x_ + 500) / 1000;
-        area_ = {margin, margin, std::min(head - 8, width) - margin, length - margin};
+        x_offset = right_aligned ? r.get(record::left_offset) : 0;
+        y_offset = r.get(record::top_offset);
+        // The widest head at this resolution, less the 8-dot reference point, and a 6-dot margin
+        // for rounding: what the stream's own label can hold.
+        const std::int32_t width = ((r.get(record::label_width) + x_offset) * dpi_x + 500) / 1000;
+        const std::int32_t length = (r.get(record::label_height) * dpi_y + 500) / 1000;
+        area = Dots{0, 0, std::min(high_resolution() ? 1240 : 824, width), length}.grown(-6);
     }
+    bool high_resolution() const { return dpi_x >= 300; }
+    // The host's position, in thousandths of an inch, that the module maps onto a dot.
+    std::int32_t host_x(std::int32_t d) const { return (d * 1000 + dpi_x / 2) / dpi_x - x_offset; }
+    std::int32_t host_y(std::int32_t d) const { return (d * 1000 + dpi_y / 2) / dpi_y + y_offset; }
 
-    static constexpr std::int32_t margin = 6;
-
-    // Host thousandths of an inch that map onto the given dot, and lengths.
-    [[nodiscard]] std::int32_t host_x(std::int32_t dots) const {
-        return (dots * 1000 + dpi_x_ / 2) / dpi_x_ - x_offset_;
-    }
-    [[nodiscard]] std::int32_t host_y(std::int32_t dots) const {
-        return (dots * 1000 + dpi_y_ / 2) / dpi_y_ + top_offset_;
-    }
-    [[nodiscard]] std::int32_t host_length_x(std::int32_t dots) const {
-        return dots * 1000 / dpi_x_;
-    }
-    [[nodiscard]] std::int32_t host_length_y(std::int32_t dots) const {
-        return dots * 1000 / dpi_y_;
-    }
-    [[nodiscard]] const Dots& area() const { return area_; }
-    [[nodiscard]] bool high_resolution() const { return dpi_x_ >= 300; }
-
-   private:
-    std::int32_t dpi_x_, dpi_y_, top_offset_, x_offset_ = 0;
-    Dots area_;
+    std::int32_t dpi_x, dpi_y, x_offset = 0, y_offset = 0;
+    Dots area;
 };
 
 // ----- data -----
 
 std::string from_alphabet(Random& rng, std::string_view alphabet, std::size_t n) {
     std::string s;
-    for (std::size_t i = 0; i < n; ++i) s += alphabet[rng.size(0, alphabet.size() - 1)];
+    while (s.size() < n) s += rng.pick(alphabet);
     return s;
 }
 
@@ -137,17 +102,13 @@ std::string digits(Random& rng, std::size_t n) {
 // Printable ASCII, the DATA field's special characters, and bytes 0x80-0xFF.
 std::string random_text(Random& rng, std::size_t length) {
     std::string s;
-    for (std::size_t i = 0; i < length; ++i) {
+    while (s.size() < length) {
         const int kind = rng.in(0, 9);
         s += kind < 6   ? static_cast<char>(rng.in(0x20, 0x7E))
-             : kind < 8 ? "\"\\\r\n, "[rng.in(0, 5)]
+             : kind < 8 ? rng.pick(std::string_view("\"\\\r\n, "))
                         : static_cast<char>(rng.in(0x80, 0xFF));
     }
     return s;
-}
-
-std::size_t random_length(Random& rng) {
-    return rng.chance(15) ? rng.size(240, 300) : rng.size(0, 40);
 }
 
 // ----- symbologies -----
@@ -160,28 +121,20 @@ struct Symbology {
     // Modules across the symbol for n data characters, quiet zones and human-readable digits
     // left out: per_character * n + fixed, a generous estimate.
     std::int32_t per_character, fixed;
-    [[nodiscard]] std::int32_t modules(std::size_t n) const {
-        return per_character * static_cast<std::int32_t>(n) + fixed;
-    }
 };
 
-// Printable ASCII with the quote and the backslash made likely.
-std::string code128_data(Random& rng, std::size_t room) {
-    std::string s;
-    for (std::size_t i = rng.size(1, room); i > 0; --i) {
-        const int kind = rng.in(0, 9);
-        s += kind == 0 ? '"' : kind == 1 ? '\\' : static_cast<char>(rng.in(0x20, 0x7E));
-    }
-    return s;
-}
-
+// Code 128 takes printable ASCII; the quote and the backslash, which the module escapes, come
+// four times over to be likely.
+constexpr char code128_characters[] =
+    R"( !#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[]^_`abcdefghijklmnopqrstuvwxyz)"
+    R"({|}~""""\\\\)";
 constexpr char codabar_characters[] = "0123456789-$:/.+";
 constexpr char code39_characters[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%";
 
 // One to `room` characters of the symbology's character set.
 template <const char* Characters>
 std::string alphabet_data(Random& rng, std::size_t room) {
-    return from_alphabet(rng, Characters, rng.size(1, room));
+    return from_alphabet(rng, Characters, rng.in<std::size_t>(1, room));
 }
 
 const std::vector<Symbology>& symbologies() {
@@ -190,21 +143,16 @@ const std::vector<Symbology>& symbologies() {
         {upc_a, true, [](Random& r, std::size_t) { return digits(r, 11); }, 0, 95},
         // Six digits that expand to a UPC-A number: the last digit 5 to 9 after a nonzero one.
         {upc_e, true,
-         [](Random& r, std::size_t) {
-             return digits(r, 4) + static_cast<char>('1' + r.in(0, 8)) +
-                    static_cast<char>('5' + r.in(0, 4));
-         },
-         0, 51},
+         [](Random& r, std::size_t) { return digits(r, 4) + r.in('1', '9') + r.in('5', '9'); }, 0,
+         51},
         {ean13, true, [](Random& r, std::size_t) { return digits(r, 12); }, 0, 95},
         {ean8, true, [](Random& r, std::size_t) { return digits(r, 7); }, 0, 67},
-        {code128, false, code128_data, 11, 35},
-        {code128_second, false, code128_data, 11, 35},
-        {code128_third, false, code128_data, 11, 35},
+        {code128, false, alphabet_data<code128_characters>, 11, 35},
+        {code128_second, false, alphabet_data<code128_characters>, 11, 35},
+        {code128_third, false, alphabet_data<code128_characters>, 11, 35},
         {codabar, false, alphabet_data<codabar_characters>, 14, 28},
         {interleaved_2_of_5, false,
-         [](Random& r, std::size_t room) {
-             return digits(r, 2 * r.size(1, std::max<std::size_t>(room / 2, 1)));
-         },
+         [](Random& r, std::size_t room) { return digits(r, 2 * r.in<std::size_t>(1, room / 2)); },
          9, 12},
         {code39, false, alphabet_data<code39_characters>, 16, 32},
         {code93, false, alphabet_data<code39_characters>, 9, 37},
@@ -218,19 +166,17 @@ const std::vector<Symbology>& symbologies() {
 
 // A one-plane, one-bit PCX file holding random pixels, run-length encoded unless `literal`: then
 // every byte is below 0xC0 and stands for itself, so the file is as long as its decoded rows.
-std::string pcx_file(Random& rng, std::uint16_t width, std::uint16_t height, bool literal) {
-    const unsigned row_bytes = (width + 7u) / 8, bytes_per_line = row_bytes + (row_bytes & 1);
-    std::string file = test_support::pcx_header(0, 0, width - 1u, height - 1u, bytes_per_line);
+std::string pcx_file(Random& rng, std::int32_t width, std::int32_t height, bool literal) {
+    const std::int32_t row_bytes = (width + 7) / 8, bytes_per_line = row_bytes + (row_bytes & 1);
+    std::string file = test_support::pcx_header(0, 0, width - 1, height - 1, bytes_per_line);
     const std::int32_t top = literal ? 0xBF : 0xFF;
-    for (std::uint16_t y = 0; y < height; ++y) {
-        for (std::size_t x = 0; x < bytes_per_line;) {
+    for (std::int32_t y = 0; y < height; ++y) {
+        for (std::int32_t x = 0; x < bytes_per_line;) {
             const auto value = static_cast<char>(rng.chance(50)   ? rng.in(0, top)
                                                  : rng.chance(50) ? 0
                                                                   : top);
-            const std::size_t run =
-                literal ? 1
-                        : std::min<std::size_t>(bytes_per_line - x,
-                                                rng.chance(30) ? rng.size(1, 63) : 1);
+            const std::int32_t run =
+                literal ? 1 : std::min(bytes_per_line - x, rng.chance(30) ? rng.in(1, 63) : 1);
             if (run > 1 || (value & 0xC0) == 0xC0) file += static_cast<char>(0xC0 | run);
             file += value;
             x += run;
@@ -246,42 +192,75 @@ struct Object {
     bool variable = false;
 };
 
-// The barcode object's common fields, cleared of any earlier object's.
-void set_symbol(host::HostJob& job, std::int32_t symbology, std::int32_t x, std::int32_t y,
-                std::int32_t height, std::int32_t rotation, std::uint32_t mark,
-                const std::string& data) {
-    BarcodeObjectView b = job.barcode();
-    std::fill_n(b.data(), barcode_object_size, std::byte{0});
-    b.set(barcode_object::symbology, symbology);
-    b.set(barcode_object::x, x);
-    b.set(barcode_object::y, y);
-    b.set(barcode_object::height, height);
-    b.set(barcode_object::rotation, rotation);
-    b.set(barcode_object::variable_mark, mark);
-    job.set_barcode_data(data);
+// An object's data: one fixed string, or fresh data for every record when the object is variable,
+// which its nonzero mark tells the module.
+struct Data {
+    std::function<std::string(Random&)> make;
+    std::string fixed;
+    std::uint32_t mark = 0;
+    [[nodiscard]] bool variable() const { return mark != 0; }
+    std::string operator()(Random& rng) const { return variable() ? make(rng) : fixed; }
+};
+
+// A barcode or 2D symbol: the fields every symbology shares, cleared of any earlier object's,
+// then those `own` sets for its symbology.
+Object symbol(std::int32_t index, std::int32_t x, std::int32_t y, std::int32_t height,
+              std::int32_t rotation, const Data& data,
+              const std::function<void(BarcodeObjectView)>& own) {
+    return {[=](host::HostJob& job, Random& rng) {
+                BarcodeObjectView b = job.barcode();
+                std::fill_n(b.data(), barcode_object_size, std::byte{0});
+                b.set(barcode_object::symbology, index);
+                b.set(barcode_object::x, x);
+                b.set(barcode_object::y, y);
+                b.set(barcode_object::height, height);
+                b.set(barcode_object::rotation, rotation);
+                b.set(barcode_object::variable_mark, data.mark);
+                own(b);
+                job.set_barcode_data(data(rng));
+                job.call(job.entry().drawbar);
+            },
+            data.variable()};
 }
 
-class LabelMaker {
-   public:
-    LabelMaker(host::HostJob& job, Random& rng, const Geometry& g, bool unclipped_text)
-        : job_(job), rng_(rng), g_(g), area_(g.area()), unclipped_text_(unclipped_text) {}
+// A carrier header in one of its two layouts (a postal code of five and four digits, or of one
+// to six letters and digits padded to six), then a message. A symbol holds a message of about 90
+// characters; one too long for the record's data field is dropped by the module.
+std::string maxicode_data(Random& rng) {
+    std::string postal_code =
+        from_alphabet(rng, "ABCDEFGHJKLMNPRSTUVWXYZ0123456789", rng.in<std::size_t>(1, 6));
+    postal_code.resize(6, ' ');
+    if (rng.chance(50)) postal_code = digits(rng, 5) + " " + digits(rng, 4);
+    const std::string header = postal_code + " " + digits(rng, 3) + " " + digits(rng, 3) + " ";
+    const std::size_t length =
+        rng.chance(10) ? rng.in<std::size_t>(260, 300) : rng.in<std::size_t>(0, 50);
+    return header + rng.in('A', 'Z') + random_text(rng, length);
+}
 
-    std::vector<Object> objects() {
-        std::vector<Object> list;
-        for (int i = rng_.in(0, 12); i > 0; --i) {
-            const int kind = rng_.in(0, 7);
-            std::optional<Object> o = kind == 0   ? rectangle(true)
-                                      : kind == 1 ? rectangle(false)
-                                      : kind == 2 ? box()
-                                      : kind <= 4 ? text()
-                                      : kind == 5 ? barcode()
-                                      : kind == 6 ? (rng_.chance(50) ? maxicode() : pdf417())
-                                                  : image();
-            if (o) list.push_back(std::move(*o));
-        }
-        return list;
+// One label's objects, made at random once and drawn in each of the job's passes.
+class Label {
+   public:
+    Label(host::HostJob& job, Random& rng, const Geometry& g, bool unclipped_text)
+        : job_(job), rng_(rng), g_(g), area_(g_.area), unclipped_text_(unclipped_text) {
+        set_clip();  // text keeps clear of its edges
+        static constexpr std::array makers = {&Label::rectangle, &Label::rectangle, &Label::box,
+                                              &Label::text,      &Label::text,      &Label::barcode,
+                                              &Label::maxicode,  &Label::pdf417,    &Label::image};
+        for (int i = rng_.in(0, 12); i > 0; --i)
+            if (auto o = (this->*rng_.pick(makers))()) objects_.push_back(std::move(*o));
     }
 
+    // One pass in the given form mode: a new clip rectangle, then the objects `wanted` picks.
+    void pass(std::uint8_t mode, const std::function<bool(const Object&)>& wanted) {
+        job_.set_form_mode(mode);
+        job_.call(job_.entry().pageinit, 0);
+        set_clip();
+        for (const Object& o : objects_)
+            if (wanted(o)) o.draw(job_, rng_);
+        job_.call(job_.entry().page_end, 0);
+    }
+
+   private:
     // A clip rectangle inside the label: the module clips lines, boxes and text to it.
     void set_clip() {
         // At 300 dpi the module advances font 3 (the printer's font 4) by 23 dots per character
@@ -289,47 +268,46 @@ class LabelMaker {
         // character beyond it: the clip keeps clear of the label's edges by that much. The host's
         // clip rectangle is never turned inside out.
         const std::int32_t inset =
-            std::max(0, std::min({g_.high_resolution() ? 64 : 0, (area_.x1 - area_.x0) / 2 - 8,
-                                  (area_.y1 - area_.y0) / 2 - 8}));
-        Dots clip = {area_.x0 + inset, area_.y0 + inset, area_.x1 - inset, area_.y1 - inset};
+            std::max(0, std::min({g_.high_resolution() ? 64 : 0, area_.width() / 2 - 8,
+                                  area_.height() / 2 - 8}));
+        clip_ = area_.grown(-inset);
         if (rng_.chance(50)) {
-            const std::int32_t w = clip.x1 - clip.x0, h = clip.y1 - clip.y0;
-            clip.x0 += rng_.in(0, w / 3);
-            clip.x1 -= rng_.in(0, w / 3);
-            clip.y0 += rng_.in(0, h / 3);
-            clip.y1 -= rng_.in(0, h / 3);
+            const std::int32_t w = clip_.width() / 3, h = clip_.height() / 3;
+            clip_ = {clip_.x0 + rng_.in(0, w), clip_.y0 + rng_.in(0, h), clip_.x1 - rng_.in(0, w),
+                     clip_.y1 - rng_.in(0, h)};
         }
-        clip_ = clip;
-        job_.call(job_.entry().setclip, g_.host_x(clip.x0 + 1), g_.host_y(clip.y0 + 1),
-                  g_.host_x(clip.x1 - 2), g_.host_y(clip.y1 - 2));
+        job_.call(job_.entry().setclip, g_.host_x(clip_.x0 + 1), g_.host_y(clip_.y0 + 1),
+                  g_.host_x(clip_.x1 - 2), g_.host_y(clip_.y1 - 2));
     }
 
-   private:
     std::int32_t shade() {
-        return rng_.chance(80) ? rng_.pick(std::vector<std::int32_t>{0, 30, 49, 50, 51, 100})
+        return rng_.chance(80) ? rng_.pick(std::array{0, 30, 49, 50, 51, 100})
                                : rng_.in(-1000, 1000);
     }
-    // Whether an object is variable, and its mark: 0 for fixed objects.
-    std::uint32_t mark(bool variable) {
-        return variable ? rng_.pick(std::vector<std::uint32_t>{1, 32768, 65535, 0xFFFFFFFFu, 7})
-                        : 0;
+    // Fixed data from `make`, or variable data with a random mark.
+    Data data(std::function<std::string(Random&)> make) {
+        const std::uint32_t mark =
+            rng_.chance(40) ? rng_.pick(std::array{1u, 32768u, 65535u, 0xFFFFFFFFu, 7u}) : 0;
+        std::string fixed = make(rng_);
+        return {std::move(make), std::move(fixed), mark};
     }
     // Anywhere around the label, partly or wholly outside it: the clip rectangle decides.
     std::int32_t loose_x() { return rng_.in(-300, area_.x1 + 300); }
     std::int32_t loose_y() { return rng_.in(-300, area_.y1 + 300); }
-    // A corner of a box of the given size, inside the label with `gap` to spare.
-    std::optional<std::array<std::int32_t, 2>> place(std::int32_t w, std::int32_t h,
-                                                     std::int32_t gap) {
-        if (area_.x1 - area_.x0 < w + 4 * gap || area_.y1 - area_.y0 < h + 4 * gap)
-            return std::nullopt;
-        return std::array{rng_.in(area_.x0 + gap, area_.x1 - w - gap),
-                          rng_.in(area_.y0 + gap, area_.y1 - h - gap)};
+    // A box of the given size inside the label, with `gap` to spare.
+    std::optional<Dots> place(std::int32_t w, std::int32_t h, std::int32_t gap) {
+        if (area_.width() < w + 2 * gap || area_.height() < h + 2 * gap) return std::nullopt;
+        const std::int32_t x = rng_.in(area_.x0 + gap, area_.x1 - w - gap);
+        const std::int32_t y = rng_.in(area_.y0 + gap, area_.y1 - h - gap);
+        return Dots{x, y, x + w, y + h};
     }
 
-    Object rectangle(bool line) {
+    // A line or a filled rectangle by its two corners.
+    std::optional<Object> rectangle() {
         const std::int32_t x1 = g_.host_x(loose_x()), y1 = g_.host_y(loose_y());
         const std::int32_t x2 = x1 + rng_.in(-800, 800), y2 = y1 + rng_.in(-800, 800), s = shade();
-        return {[=](host::HostJob& job, Random&) {
+        const bool line = rng_.chance(50);
+        return Object{[=](host::HostJob& job, Random&) {
             if (line)
                 job.call(job.entry().drawline, x1, y1, x2, y2, 0, s, 0, 0);
             else
@@ -337,13 +315,13 @@ class LabelMaker {
         }};
     }
 
-    Object box() {
+    std::optional<Object> box() {
         const std::int32_t x1 = g_.host_x(loose_x()), y1 = g_.host_y(loose_y());
         // A thickness under half a dot is sent as 0, which draws nothing on the printer; a host
         // gives a border it means to see.
-        const std::int32_t t = rng_.in(g_.host_length_x(1) + 2, 120);
+        const std::int32_t t = rng_.in(1000 / g_.dpi_x + 2, 120);
         const std::int32_t x2 = x1 + rng_.in(t, 1500), y2 = y1 + rng_.in(t, 1500);
-        return {[=](host::HostJob& job, Random&) {
+        return Object{[=](host::HostJob& job, Random&) {
             job.call(job.entry().drawbox, x1, y1, x2, y2, t, 0, 0, 0);
         }};
     }
@@ -351,23 +329,14 @@ class LabelMaker {
     // Text in the resident fonts: its run is clipped by the module along the writing
     // direction; across it, the host keeps the cells inside the label.
     std::optional<Object> text() {
-        const auto font = rng_.size(0, 4);
-        const RecordView r = job_.record();
-        const auto cell_h =
-            static_cast<std::uint32_t>(r.get(record::font_table, font, font_entry::cell_height));
-        const auto cell_w =
-            static_cast<std::uint32_t>(r.get(record::font_table, font, font_entry::cell_width));
-        const std::int32_t rotation = rng_.in(0, 3);
+        const auto font = rng_.in<std::size_t>(0, 4);
+        const auto rotation = rng_.in<std::size_t>(0, 3);
         const bool vertical = rotation % 2 == 1;
-        std::int32_t v_mult = rng_.chance(70) ? rng_.in(1, 3) : rng_.in(1, 9);
-        const std::int32_t h_mult = rng_.chance(70) ? rng_.in(1, 3) : rng_.in(1, 8);
+        const std::int32_t h_mult = rng_.in(1, rng_.chance(70) ? 3 : 8);
         // Turned text goes out with its two multipliers exchanged (p5 takes the vertical one),
         // which the printer reads as the text's own horizontal and vertical: only equal
         // multipliers print the size the host asked for.
-        if (vertical) v_mult = h_mult;
-        // A size that rounds to the chosen multiplier.
-        const std::uint32_t height = cell_h * static_cast<std::uint32_t>(v_mult);
-        const std::uint32_t width = cell_w * static_cast<std::uint32_t>(h_mult);
+        const std::int32_t v_mult = vertical ? h_mult : rng_.in(1, rng_.chance(70) ? 3 : 9);
         // The printer's cell across the run, with the baseline offset and room to spare; its
         // advance along the run.
         static constexpr std::array<std::array<std::int32_t, 5>, 2> cells = {
@@ -375,104 +344,77 @@ class LabelMaker {
         static constexpr std::array<std::array<std::int32_t, 5>, 2> advances = {
             {{8, 10, 12, 14, 32}, {12, 16, 20, 24, 48}}};
         const std::size_t res = g_.high_resolution() ? 1 : 0;
-        const std::int32_t across = 2 * cells[res][font] * v_mult + 4;
-        const std::int32_t lo = (vertical ? clip_.x0 : clip_.y0) + across;
-        const std::int32_t hi = (vertical ? clip_.x1 : clip_.y1) - across;
-        if (hi < lo) return std::nullopt;
-        const std::int32_t c = rng_.in(lo, hi);
+        const Dots band = clip_.grown(-(2 * cells[res][font] * v_mult + 4));
+        if ((vertical ? band.width() : band.height()) < 0) return std::nullopt;
+        const std::int32_t c = vertical ? rng_.in(band.x0, band.x1) : rng_.in(band.y0, band.y1);
         std::int32_t along = vertical ? loose_y() : loose_x();
         // With the extra strings switched on the module does not clip text: the host keeps the
         // run on the label itself, at the printer's advance.
         std::size_t max_length = std::string::npos;
         if (unclipped_text_) {
             along = vertical ? rng_.in(area_.y0, area_.y1) : rng_.in(area_.x0, area_.x1);
-            const std::int32_t room = rotation == 0   ? area_.x1 - along
-                                      : rotation == 1 ? along - area_.y0
-                                      : rotation == 2 ? along - area_.x0
-                                                      : area_.y1 - along;
-            max_length =
-                static_cast<std::size_t>(std::max(0, room / (advances[res][font] * h_mult) - 1));
+            const std::array<std::int32_t, 4> rooms = {area_.x1 - along, along - area_.y0,
+                                                       along - area_.x0, area_.y1 - along};
+            max_length = static_cast<std::size_t>(
+                std::max(0, rooms[rotation] / (advances[res][font] * h_mult) - 1));
         }
         const std::int32_t x = g_.host_x(vertical ? c : along), y = g_.host_y(vertical ? along : c);
+        // A size that rounds to the chosen multipliers.
+        const RecordView r = job_.record();
+        const std::int32_t height =
+            r.get(record::font_table, font, font_entry::cell_height) * v_mult;
+        const std::int32_t width = r.get(record::font_table, font, font_entry::cell_width) * h_mult;
         const std::int32_t s = shade();
-        const bool variable = rng_.chance(40);
-        const std::uint32_t m = mark(variable);
-        const auto data = [max_length](Random& rng) {
-            return random_text(rng, std::min(random_length(rng), max_length));
-        };
-        const std::string fixed = data(rng_);
-        const auto f = static_cast<std::int32_t>(font);
+        const Data d = data([max_length](Random& rng) {
+            const std::size_t length =
+                rng.chance(15) ? rng.in<std::size_t>(240, 300) : rng.in<std::size_t>(0, 40);
+            return random_text(rng, std::min(length, max_length));
+        });
         return Object{[=](host::HostJob& job, Random& rng) {
-                          const std::uint32_t word = job.keep_string(variable ? data(rng) : fixed);
-                          job.call(job.entry().drawtext, x, y, word, height, width, 0, rotation, f,
-                                   s, 0, 0, m);
+                          job.call(job.entry().drawtext, x, y, job.keep_string(d(rng)), height,
+                                   width, 0, rotation, font, s, 0, 0, d.mark);
                       },
-                      variable};
+                      d.variable()};
     }
 
     std::optional<Object> barcode() {
-        const Symbology& sym = rng_.pick(symbologies());
+        const Symbology sym = rng_.pick(symbologies());
         const std::int32_t narrow = rng_.in(1, 3), ratio = rng_.in(0, 2);
-        const std::int32_t addon = sym.upc_ean ? rng_.in(0, 2) : 0;
+        const std::int32_t addon = sym.upc_ean ? rng_.in(0, 2) : 0;  // none, 2 or 5 digits
         const std::int32_t rotation = rng_.in(0, 3), bar_dots = rng_.in(10, 150);
-        const bool readable = rng_.chance(50), variable = rng_.chance(40);
-        const std::uint32_t m = mark(variable);
-        // Room across the label for the symbol's run, with every element at its widest.
-        const std::int32_t run_room =
-            (rotation % 2 ? area_.y1 - area_.y0 : area_.x1 - area_.x0) - 60;
-        const std::int32_t per_module = narrow * 3;
-        if (sym.modules(1) * per_module + 40 >= run_room) return std::nullopt;
+        const bool readable = rng_.chance(50);
+        // The symbol's run with every element at its widest, for n data characters; the most
+        // characters whose run fits along the label, with `pad` on each side of the bars for the
+        // human-readable line.
+        constexpr std::int32_t pad = 50;
+        const std::int32_t along = (rotation % 2 ? area_.height() : area_.width()) - 2 * pad;
+        const auto run_of = [&](std::size_t n) {
+            return (sym.per_character * static_cast<std::int32_t>(n) + sym.fixed) * narrow * 3 + 40;
+        };
+        if (run_of(1) > along) return std::nullopt;
         std::size_t room = 1;
-        while (room < 300 && sym.modules(room + 1) * per_module + 40 < run_room) ++room;
-        std::int32_t run = sym.modules(room) * per_module + 40 + (addon == 0 ? 0 : 60 * per_module);
+        while (room < 300 && run_of(room + 1) <= along) ++room;
+        std::int32_t run = run_of(room) + (addon == 0 ? 0 : 60 * narrow * 3);
         if (sym.index == symbology::postnet) run = 12 * 11 * 5;  // fixed pitch, up to 11 digits
-        // The printer's box for the anchor, by the module's anchor rule and the rotation, with
-        // room for the human-readable line on both sides of the bars.
-        const std::int32_t e = sym.upc_ean ? 8 * narrow + 1 : 0, pad = 50;
-        for (int attempt = 0; attempt < 30; ++attempt) {
-            const std::int32_t X = rng_.in(area_.x0, area_.x1), Y = rng_.in(area_.y0, area_.y1);
-            const std::array<Dots, 4> boxes = {{{X - e, Y - bar_dots, X - e + run, Y},
-                                                {X - bar_dots, Y + e - run, X, Y + e},
-                                                {X + e - run, Y, X + e, Y + bar_dots},
-                                                {X, Y - e, X + bar_dots, Y - e + run}}};
-            const Dots& bars = boxes[static_cast<std::size_t>(rotation)];
-            if (!Dots{bars.x0 - pad, bars.y0 - pad, bars.x1 + pad, bars.y1 + pad}.inside(area_))
-                continue;
-            const std::int32_t x = g_.host_x(X), y = g_.host_y(Y),
-                               height = g_.host_length_y(bar_dots);
-            const std::string fixed = sym.data(rng_, room);
-            const Symbology* s = &sym;
-            return Object{[=](host::HostJob& job, Random& rng) {
-                              std::string data = variable ? s->data(rng, room) : fixed;
-                              // The add-on's digits end the data.
-                              if (addon != 0) data += digits(rng, addon == 1 ? 2 : 5);
-                              set_symbol(job, s->index, x, y, height, rotation, m, data);
-                              BarcodeObjectView b = job.barcode();
-                              b.set(barcode_object::human_readable, readable ? 1 : 0);
-                              b.set(barcode_object::ratio, ratio);
-                              b.set(barcode_object::narrow, narrow);
-                              b.set(barcode_object::addon, addon);
-                              job.call(job.entry().drawbar);
-                          },
-                          variable};
-        }
-        return std::nullopt;
-    }
-
-    // A carrier header in one of its two layouts, then a message. A symbol holds a message of
-    // about 90 characters; one too long for the record's data field is dropped by the module.
-    static std::string maxicode_data(Random& rng) {
-        std::string header;
-        if (rng.chance(50)) {
-            header = digits(rng, 5) + " " + digits(rng, 4) + " ";
-        } else {
-            const std::string code =
-                from_alphabet(rng, "ABCDEFGHJKLMNPRSTUVWXYZ0123456789", rng.size(1, 6));
-            header = code + std::string(6 - code.size(), ' ') + " ";
-        }
-        header += digits(rng, 3) + " " + digits(rng, 3) + " ";
-        const std::size_t length = rng.chance(10) ? rng.size(260, 300) : rng.size(0, 50);
-        return header + static_cast<char>(rng.in('A', 'Z')) + random_text(rng, length);
+        // The anchor lies on a corner of the bars' box, by the module's anchor rule for the
+        // rotation, offset for UPC/EAN.
+        const auto bars = rotation % 2 ? place(bar_dots, run, pad) : place(run, bar_dots, pad);
+        if (!bars) return std::nullopt;
+        const std::int32_t e = sym.upc_ean ? 8 * narrow + 1 : 0;
+        const Dots& at = *bars;
+        const std::array<std::array<std::int32_t, 2>, 4> anchors = {
+            {{at.x0 + e, at.y1}, {at.x1, at.y1 - e}, {at.x1 - e, at.y0}, {at.x0, at.y0 + e}}};
+        const auto [X, Y] = anchors[static_cast<std::size_t>(rotation)];
+        const Data d = data([sym, room, addon](Random& rng) {
+            return sym.data(rng, room) + (addon == 0 ? "" : digits(rng, addon == 1 ? 2 : 5));
+        });
+        return symbol(sym.index, g_.host_x(X), g_.host_y(Y), g_.host_y(bar_dots) - g_.host_y(0),
+                      rotation, d, [=](BarcodeObjectView b) {
+                          b.set(barcode_object::human_readable, readable ? 1 : 0);
+                          b.set(barcode_object::ratio, ratio);
+                          b.set(barcode_object::narrow, narrow);
+                          b.set(barcode_object::addon, addon);
+                      });
     }
 
     // About 1.11 x 1.05 inches; the module places it by its top edge.
@@ -480,46 +422,30 @@ class LabelMaker {
         const auto at =
             place(g_.high_resolution() ? 345 : 233, g_.high_resolution() ? 330 : 223, 5);
         if (!at) return std::nullopt;
-        const std::int32_t height = 1000, x = g_.host_x((*at)[0]), y = g_.host_y((*at)[1]) + height;
-        const bool variable = rng_.chance(40);
-        const std::uint32_t m = mark(variable);
-        const std::string fixed = maxicode_data(rng_);
-        return Object{[=](host::HostJob& job, Random& rng) {
-                          set_symbol(job, symbology::maxicode, x, y, height, 0, m,
-                                     variable ? maxicode_data(rng) : fixed);
-                          job.call(job.entry().drawbar);
-                      },
-                      variable};
+        const std::int32_t height = 1000;
+        return symbol(symbology::maxicode, g_.host_x(at->x0), g_.host_y(at->y0) + height, height, 0,
+                      data(maxicode_data), [](BarcodeObjectView) {});
     }
 
     std::optional<Object> pdf417() {
         const std::int32_t narrow = rng_.in(1, 3), columns = rng_.in(1, 4);
-        const std::int32_t rows = rng_.in(0, 1) == 0 ? 0 : rng_.in(3, 30), security = rng_.in(0, 3);
+        const std::int32_t rows = rng_.chance(50) ? 0 : rng_.in(3, 30), security = rng_.in(0, 3);
         // Module width narrow + 1, row height up to narrow + rows + 1: a generous box.
         const auto at =
             place((17 * (columns + 4) + 2) * (narrow + 1) + 10, 90 * (narrow + rows + 1) + 10, 5);
         if (!at) return std::nullopt;
         const std::int32_t height = rng_.in(100, 1000), width = rng_.in(100, 2000);
-        const std::int32_t x = g_.host_x((*at)[0]), y = g_.host_y((*at)[1]) + height;
-        const bool variable = rng_.chance(40);
-        const std::uint32_t m = mark(variable);
-        const auto data = [](Random& rng) {
-            return static_cast<char>(rng.in('A', 'Z')) + random_text(rng, rng.size(0, 30));
-        };
-        const std::string fixed = data(rng_);
-        const auto shape = static_cast<std::uint32_t>(rows) | static_cast<std::uint32_t>(columns)
-                                                                  << 8;
-        return Object{[=](host::HostJob& job, Random& rng) {
-                          set_symbol(job, symbology::pdf417, x, y, height, 0, m,
-                                     variable ? data(rng) : fixed);
-                          BarcodeObjectView b = job.barcode();
+        const auto shape = static_cast<std::uint32_t>(rows | columns << 8);
+        const Data d = data([](Random& rng) {
+            return rng.in('A', 'Z') + random_text(rng, rng.in<std::size_t>(0, 30));
+        });
+        return symbol(symbology::pdf417, g_.host_x(at->x0), g_.host_y(at->y0) + height, height, 0,
+                      d, [=](BarcodeObjectView b) {
                           b.set(barcode_object::width, width);
                           b.set(barcode_object::narrow, narrow);
                           b.set(barcode_object::security_level, security);
                           b.set(barcode_object::shape_limits, shape);
-                          job.call(job.entry().drawbar);
-                      },
-                      variable};
+                      });
     }
 
     std::optional<Object> image() {
@@ -527,43 +453,42 @@ class LabelMaker {
         // file reads back as the same image only when decoding changes nothing: no runs, and lines
         // that need no padding.
         const bool literal = job_.record().get(record::printer_type) == 10;
-        auto width =
-            static_cast<std::uint16_t>(rng_.in(1, std::min(300, area_.x1 - area_.x0 - 10)));
-        if (literal) width = static_cast<std::uint16_t>((width + 15) / 16 * 16);
-        const auto height =
-            static_cast<std::uint16_t>(rng_.in(1, std::min(200, area_.y1 - area_.y0 - 10)));
+        std::int32_t width = rng_.in(1, std::min(300, area_.width() - 10));
+        if (literal) width = (width + 15) / 16 * 16;
+        const std::int32_t height = rng_.in(1, std::min(200, area_.height() - 10));
         const auto at = place(width, height, 2);
-        if (width < 1 || height < 1 || !at) return std::nullopt;
-        const std::int32_t x = g_.host_x((*at)[0]), y = g_.host_y((*at)[1]);
-        const auto file = std::make_shared<std::string>(pcx_file(rng_, width, height, literal));
+        if (!at) return std::nullopt;
+        const std::int32_t x = g_.host_x(at->x0), y = g_.host_y(at->y0);
+        const std::string file = pcx_file(rng_, width, height, literal);
         const std::string name = "G" + std::to_string(++images_);
         return Object{[=](host::HostJob& job, Random& rng) {
             host::PcxObject pcx;
             pcx.set_name(name);
             pcx.view().set(pcx_object::x, x);
             pcx.view().set(pcx_object::y, y);
-            pcx.view().set(pcx_object::file_size, static_cast<std::uint32_t>(file->size()));
-            const auto& ep = job.entry();
-            job.call(ep.pcx_begin, pcx.word());
+            pcx.view().set(pcx_object::file_size, static_cast<std::uint32_t>(file.size()));
+            job.call(job.entry().pcx_begin, pcx.word());
             // Chunks of random size, the first holding at least the header; a run may be split
             // from its data byte.
-            for (std::size_t at_byte = 0; at_byte < file->size();) {
-                const std::size_t n = at_byte == 0 ? rng.size(128, 400) : rng.size(1, 300);
-                const std::string_view chunk = std::string_view(*file).substr(at_byte, n);
-                pcx.set_chunk(chunk, at_byte != 0);
-                if (job.call(ep.pcx_map, pcx.word()) == -1) break;
-                at_byte += chunk.size();
+            for (std::size_t sent = 0; sent < file.size();) {
+                const std::string_view chunk = std::string_view(file).substr(
+                    sent, sent == 0 ? rng.in<std::size_t>(128, 400) : rng.in<std::size_t>(1, 300));
+                pcx.set_chunk(chunk, sent != 0);
+                if (job.call(job.entry().pcx_map, pcx.word()) == -1) break;
+                sent += chunk.size();
             }
-            job.call(ep.pcx_end, pcx.word());
+            job.call(job.entry().pcx_end, pcx.word());
         }};
     }
 
     host::HostJob& job_;
     Random& rng_;
-    const Geometry& g_;
-    Dots area_, clip_;
+    const Geometry g_;
+    const Dots& area_;
+    Dots clip_;
     bool unclipped_text_;
     int images_ = 0;
+    std::vector<Object> objects_;
 };
 
 // ----- setup -----
@@ -582,17 +507,17 @@ void random_setup(host::HostJob& job, Random& rng) {
                  &width);
         if (kind == 0) break;
         const std::string_view asked(prompt.data(), strnlen(prompt.data(), prompt.size()));
-        std::vector<std::string_view> texts;
-        for (std::uint32_t w : choices) {
-            const auto* text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(w));
-            if (w == 0 || *text == '\0') break;
-            texts.emplace_back(text);
+        // A menu's choices end at the first empty one; continuous media is never chosen.
+        std::vector<std::int32_t> allowed;
+        for (std::size_t i = 0; i < choices.size() && choices[i] != 0; ++i) {
+            const auto* text =
+                reinterpret_cast<const char*>(static_cast<std::uintptr_t>(choices[i]));
+            if (*text == '\0') break;
+            if (std::string_view(text) != "Continuous")
+                allowed.push_back(static_cast<std::int32_t>(i));
         }
         if (kind == 'M') {
-            do {
-                value = rng.in(0, std::max(static_cast<std::int32_t>(texts.size()) - 1, 0));
-            } while (asked == "Sensor Type:" && static_cast<std::size_t>(value) < texts.size() &&
-                     texts[static_cast<std::size_t>(value)] == "Continuous");
+            value = allowed.empty() ? 0 : rng.pick(allowed);
         } else if (asked == "Default label height:") {
             value = rng.in(300, 4000);
         } else {
@@ -617,16 +542,6 @@ void use_extra_strings(host::HostJob& job, Random& rng) {
 
 // ----- the job -----
 
-void pass(host::HostJob& job, Random& rng, LabelMaker& maker, const std::vector<Object>& objects,
-          std::uint8_t mode, const std::function<bool(const Object&)>& wanted) {
-    job.set_form_mode(mode);
-    job.call(job.entry().pageinit, 0);
-    maker.set_clip();
-    for (const Object& o : objects)
-        if (wanted(o)) o.draw(job, rng);
-    job.call(job.entry().page_end, 0);
-}
-
 // One job: maininit, the graphic and form passes, a recall and a print pass per record, main_end.
 // Like a real host, the generator keeps one job record per printer across its jobs.
 void print_job(host::HostJob& job, Random& rng, bool extra_strings) {
@@ -636,57 +551,50 @@ void print_job(host::HostJob& job, Random& rng, bool extra_strings) {
     job.call(ep.PrinterMessage, 11, 0, rng.chance(50) ? 1 : 0, 0);
     const std::int32_t max_length = r.get(record::max_label_length);
     r.set(record::label_width, r.get(record::max_print_width));
-    r.set(record::label_height,
-          rng.in(400, std::max(400, std::min(max_length > 0 ? max_length : 4000, 4000))));
+    r.set(record::label_height, rng.in(400, std::min(max_length > 0 ? max_length : 4000, 4000)));
     // Variable objects are drawn with their data after each recall, never as V references.
     r.set(record::variable_mode, 2);
     job.set_label_name(
-        from_alphabet(rng, "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789. _-", rng.size(1, 15)));
-    const Geometry geometry(r);
-    LabelMaker maker(job, rng, geometry, extra_strings);
-    maker.set_clip();
-    const std::vector<Object> objects = maker.objects();
+        from_alphabet(rng, "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789. _-", rng.in<std::size_t>(1, 15)));
+    Label label(job, rng, Geometry(r), extra_strings);
     const bool direct = draws_directly(r);
     job.call(ep.maininit);
     job.call(ep.repeat_begin, rng.in(1, 5));
     if (!direct) {
-        pass(job, rng, maker, objects, form_mode::graphics, [](const Object&) { return true; });
-        pass(job, rng, maker, objects, form_mode::build,
-             [](const Object& o) { return !o.variable; });
+        label.pass(form_mode::graphics, [](const Object&) { return true; });
+        label.pass(form_mode::build, [](const Object& o) { return !o.variable; });
     }
     for (int i = rng.in(1, 3); i > 0; --i) {
-        pass(job, rng, maker, objects, form_mode::recall,
-             [direct](const Object& o) { return direct || o.variable; });
-        pass(job, rng, maker, objects, form_mode::print, [](const Object&) { return false; });
+        label.pass(form_mode::recall, [direct](const Object& o) { return direct || o.variable; });
+        label.pass(form_mode::print, [](const Object&) { return false; });
     }
     job.call(ep.main_end);
 }
 
+// A few printers of each PrinterType, each keeping one job record for all its jobs.
 constexpr int printers_per_type = 3;
 
 int run(int argc, char** argv) {
-    const std::string_view first = argc > 1 ? argv[1] : "";
-    if (argc < 2 || first == "--help" || first == "-h") {
-        (argc < 2 ? std::cerr : std::cout)
+    const bool help = argc > 1 && std::string_view(argv[1]) == "--help";
+    const int jobs = argc > 2 ? std::atoi(argv[2]) : 40;
+    if (argc < 2 || help || jobs < 1) {
+        (help ? std::cout : std::cerr)
             << "usage: epl2_randlabels OUT_DIR [JOBS_PER_PRINTER_TYPE [SEED]]\n"
-               "Prints random labels through the driver module beside the program (or "
-               "$EPL2_MODULE)\n"
-               "and writes OUT_DIR/pt<type>-<printer>-<dpi>dpi.epl for every PrinterType.\n";
-        return argc < 2 ? 2 : 0;
+               "Writes OUT_DIR/pt<type>-<printer>-<dpi>dpi.epl for every PrinterType, printed "
+               "through the driver module beside the program (or $EPL2_MODULE).\n";
+        return help ? 0 : 2;
     }
     const std::filesystem::path out_dir = argv[1];
-    const int jobs = argc > 2 ? std::atoi(argv[2]) : 40;
     Random rng(argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 20261206);
     std::filesystem::create_directories(out_dir);
     host::Module module(host::default_module_path(argv[0]));
     std::map<std::int32_t, std::vector<host::ModelRecord>> by_type;
     for (const auto& m : host::read_model_table(module)) by_type[m.printer_type].push_back(m);
-    for (const auto& [printer_type, list] : by_type) {
-        // A few printers of this type, each one job record for all its jobs.
+    for (const auto& [printer_type, models] : by_type) {
         for (int printer = 0; printer < printers_per_type; ++printer) {
-            Sink sink;
+            host::RecordingSink sink;
             host::HostJob job(module, sink);
-            host::select_model(job, rng.pick(list));
+            host::select_model(job, rng.pick(models));
             random_setup(job, rng);
             const bool extra_strings = rng.chance(30);
             if (extra_strings) use_extra_strings(job, rng);
@@ -696,13 +604,10 @@ int run(int argc, char** argv) {
             const auto path =
                 out_dir / ("pt" + std::to_string(printer_type) + "-" + std::to_string(printer) +
                            "-" + std::to_string(job.record().get(record::dpi_x)) + "dpi.epl");
-            std::ofstream file(path, std::ios::binary);
-            file.write(sink.out.data(), static_cast<std::streamsize>(sink.out.size()));
-            if (!file) {
-                std::cerr << "epl2_randlabels: cannot write " << path << "\n";
-                return 1;
-            }
-            std::cout << path.filename().string() << " " << sink.out.size() << " bytes\n";
+            const std::string stream = sink.bytes();
+            if (!(std::ofstream(path, std::ios::binary) << stream << std::flush))
+                throw std::runtime_error("cannot write " + path.string());
+            std::cout << path.filename().string() << " " << stream.size() << " bytes\n";
         }
     }
     return 0;

@@ -4,47 +4,24 @@
 // are checked exactly by the PCX decoder's fuzzer.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "eplview/eplview.h"
+#include "programs.h"
 
 namespace epl2::wellformed {
 namespace {
 
-namespace fs = std::filesystem;
-
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::span<const std::uint8_t> bytes_of(const std::string& s) {
-    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
-}
-
-// The line of the stream that holds byte `offset`, printable.
+// The stream's line that holds byte `offset`, at most 120 bytes of it, control bytes as dots.
 std::string line_at(const std::string& stream, std::size_t offset) {
-    const std::size_t begin = stream.rfind('\n', offset == 0 ? 0 : offset - 1);
-    const std::size_t from = begin == std::string::npos ? 0 : begin + 1;
-    std::string text =
-        stream.substr(from, std::min<std::size_t>(stream.find('\n', offset) - from, 120));
-    for (char& c : text) {
-        if (static_cast<unsigned char>(c) < 0x20) c = '.';
-    }
-    return text;
-}
-
-// Files are named pt<type>-<printer>-<dpi>dpi.epl: the stream itself does not say its resolution.
-int dpi_of(const fs::path& file) {
-    const std::string name = file.stem().string();
-    return name.ends_with("300dpi") ? 300 : 203;
+    const std::size_t start = offset == 0 ? 0 : stream.rfind('\n', offset - 1) + 1;
+    std::string line =
+        stream.substr(start, std::min<std::size_t>(stream.find('\n', offset) - start, 120));
+    std::replace_if(
+        line.begin(), line.end(), [](unsigned char c) { return c < 0x20; }, '.');
+    return line;
 }
 
 // Jobs per PrinterType: enough for every object kind in every rotation on every printer class,
@@ -52,22 +29,20 @@ int dpi_of(const fs::path& file) {
 constexpr int jobs_per_printer_type = 48;
 
 TEST(RandomLabels, EveryStreamLintsClean) {
-    const std::string command = EPL2_RANDLABELS_COMMAND;
-    ASSERT_FALSE(command.empty()) << "EPL2_RANDLABELS_COMMAND is not set: build the i386 tree "
-                                     "first, then configure this one with scripts/build.sh";
-    const fs::path dir =
-        fs::temp_directory_path() / ("epl2-randlabels-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    const std::string run =
-        command + " " + dir.string() + " " + std::to_string(jobs_per_printer_type) + " > /dev/null";
-    ASSERT_EQ(std::system(run.c_str()), 0) << run;
+    ASSERT_CONFIGURED(EPL2_RANDLABELS_COMMAND);
+    const fs::path dir = scratch_directory("epl2-randlabels");
+    const ProgramRun run = run_program(EPL2_RANDLABELS_COMMAND " " + dir.string() + " " +
+                                       std::to_string(jobs_per_printer_type));
+    ASSERT_EQ(run.exit_status, 0);
     std::size_t files = 0, labels = 0;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        const fs::path& file = entry.path();
+    for (const fs::path& file : fs::directory_iterator(dir)) {
         SCOPED_TRACE(file.filename().string());
         ++files;
         const std::string stream = read_file(file);
-        const eplview::Job job = eplview::interpret(bytes_of(stream), {.dpi = dpi_of(file)});
+        // Named pt<type>-<printer>-<dpi>dpi.epl: the stream itself does not say its resolution.
+        const int dpi = file.stem().string().ends_with("300dpi") ? 300 : 203;
+        const eplview::Job job = eplview::interpret(
+            {reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size()}, {.dpi = dpi});
         for (const eplview::Warning& w : job.warnings) {
             ADD_FAILURE() << "line " << w.line << ": " << w.message << "\n    "
                           << line_at(stream, w.offset);
