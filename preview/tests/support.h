@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "eplview/eplview.h"
+#include "unescape.h"
 
 namespace eplview::test {
 
@@ -53,27 +54,7 @@ inline std::string warnings_text(const Job& job) {
     return text;
 }
 
-// Text of a case file with \n \r \\ \xHH resolved and {TEXT*N} repeated N times.
-inline std::string unescape(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '{' && text.find('}', i) != std::string_view::npos) {
-            auto close = text.find('}', i), star = text.rfind('*', close);
-            std::string part = unescape(text.substr(i + 1, star - i - 1));
-            int times = std::stoi(std::string(text.substr(star + 1, close - star - 1)));
-            while (times-- > 0) out += part;
-            i = close;
-        } else if (text[i] != '\\' || i + 1 == text.size()) {
-            out += text[i];
-        } else if (char c = text[++i]; c == 'x') {
-            out += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
-            i += 2;
-        } else {
-            out += c == 'n' ? '\n' : c == 'r' ? '\r' : c;
-        }
-    }
-    return out;
-}
+using epl2::test::unescape;
 
 // A numbered row of a case file: "/*  3*/ HEAD" and the indented lines after it, as written.
 struct CaseRow {

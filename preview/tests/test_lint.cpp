@@ -54,7 +54,7 @@ std::string forms_of(std::size_t forms, std::size_t commands) {
     std::string stream;
     for (std::size_t i = 0; i < forms; ++i)
         stream += "FS\"F" + std::to_string(i) + "\"\n" +
-                  unescape("{N\\n*" + std::to_string(commands) + "}") + "FE\n";
+                  unescape("\\{" + std::to_string(commands) + ":N\\n}") + "FE\n";
     return stream;
 }
 
