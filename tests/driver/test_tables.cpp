@@ -36,12 +36,6 @@ std::string hex(std::uint64_t v) {
     return cat("0x", std::uppercase, std::hex, v);
 }
 
-std::uint64_t load(const std::byte* p, std::size_t width) {
-    std::uint64_t v = 0;
-    for (std::size_t i = 0; i < width; ++i) v |= std::to_integer<std::uint64_t>(p[i]) << (8 * i);
-    return v;
-}
-
 // ---- The capability area ------------------------------------------------------------------------
 
 // The pointer words among the fields: each shows as the text it points to.
@@ -68,7 +62,9 @@ std::string value_text(const NamedField& f, std::size_t base, const std::byte* z
         }
         return text.find_first_not_of(" .") == std::string::npos ? "" : text.substr(1);
     }
-    const std::uint64_t a = load(zeros + at, f.width), b = load(ones + at, f.width);
+    const NamedField word{f.name, at, f.width};  // unsigned, wherever it lies
+    const auto a = static_cast<std::uint64_t>(word.get(zeros)),
+               b = static_cast<std::uint64_t>(word.get(ones));
     if (a == 0 && b == ~0ull >> (64 - 8 * f.width)) return "";
     if (a != b) return hex(a) + " keeps host bits " + hex(a ^ b);
     if (!is_pointer(f.name) || a == 0) return std::to_string(a);

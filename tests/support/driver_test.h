@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <string>
-#include <string_view>
 
 #include "host_job.h"
 #include "module.h"
@@ -25,20 +23,9 @@ class DriverTest : public ::testing::Test {
 
     const host::EntryPoints& ep() { return job.entry(); }
     RecordView rec() { return job.record(); }
-    // Everything the driver sent since the last call, as one string.
-    std::string take_bytes() {
-        std::string out = sink.bytes();
-        sink.clear();
-        return out;
-    }
 
     host::RecordingSink sink;
     host::HostJob job;
 };
-
-// The usual ending of a command line on the wire: its own LF, then the separate CR LF.
-inline std::string line(std::string_view text) {
-    return std::string(text) + "\n\r\n";
-}
 
 }  // namespace epl2::test
