@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -30,6 +29,8 @@
 #include "core/symbology.h"
 #include "host_job.h"
 #include "model_table.h"
+#include "printer.h"
+#include "setup/option_catalogue.h"
 #include "module.h"
 #include "pcx_header.h"
 #include "services.h"
@@ -493,37 +494,21 @@ class Label {
 
 // ----- setup -----
 
-// Random values for every option of the dialog, some outside their ranges (the module then keeps
-// the option's default), but never continuous media.
-void random_setup(host::HostJob& job, Random& rng) {
-    for (std::int32_t position = 0; position < 64; ++position) {
-        std::array<char, 64> prompt{};
-        char kind = 0;
-        std::array<std::uint32_t, 16> choices{};
-        std::array<std::uint32_t, 64> arrays{};
-        arrays[static_cast<std::size_t>(position)] = host::word(choices.data());
-        std::int32_t value = 0, width = 0;
-        job.call(job.entry().getsetup, position, prompt.data(), &kind, arrays.data(), &value,
-                 &width);
-        if (kind == 0) break;
-        const std::string_view asked(prompt.data(), strnlen(prompt.data(), prompt.size()));
-        // A menu's choices end at the first empty one; continuous media is never chosen.
-        std::vector<std::int32_t> allowed;
-        for (std::size_t i = 0; i < choices.size() && choices[i] != 0; ++i) {
-            const auto* text =
-                reinterpret_cast<const char*>(static_cast<std::uintptr_t>(choices[i]));
-            if (*text == '\0') break;
-            if (std::string_view(text) != "Continuous")
-                allowed.push_back(static_cast<std::int32_t>(i));
-        }
-        if (kind == 'M') {
+// Random values for every option of the dialog as eplhost reads it, some outside their ranges
+// (the module then keeps the option's default), but never continuous media.
+void random_setup(eplhost::Printer& printer, Random& rng) {
+    for (const eplhost::SetupOption& option : printer.options()) {
+        std::int32_t value = rng.chance(80) ? rng.in(option.range_min, option.range_max)
+                                            : rng.in(-50, 3000);
+        if (option.kind == kind_choice) {
+            std::vector<std::int32_t> allowed;
+            for (std::size_t i = 0; i < option.choices.size(); ++i)
+                if (option.choices[i] != "Continuous") allowed.push_back(static_cast<std::int32_t>(i));
             value = allowed.empty() ? 0 : rng.pick(allowed);
-        } else if (asked == "Default label height:") {
+        } else if (option.name() == "Default label height") {
             value = rng.in(300, 4000);
-        } else {
-            value = rng.chance(80) ? rng.in(0, 30) : rng.in(-50, 3000);
         }
-        job.call(job.entry().savevar, position, value);
+        printer.job().call(printer.job().entry().savevar, option.position, value);
     }
 }
 
@@ -588,14 +573,14 @@ int run(int argc, char** argv) {
     Random rng(argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 20261206);
     std::filesystem::create_directories(out_dir);
     host::Module module(host::default_module_path(argv[0]));
-    std::map<std::int32_t, std::vector<host::ModelRecord>> by_type;
-    for (const auto& m : host::read_model_table(module)) by_type[m.printer_type].push_back(m);
+    std::map<std::int32_t, std::vector<eplhost::Model>> by_type;
+    for (const auto& m : eplhost::read_models(module)) by_type[m.printer_type].push_back(m);
     for (const auto& [printer_type, models] : by_type) {
         for (int printer = 0; printer < printers_per_type; ++printer) {
             host::RecordingSink sink;
-            host::HostJob job(module, sink);
-            host::select_model(job, rng.pick(models));
-            random_setup(job, rng);
+            eplhost::Printer setup(module, sink, rng.pick(models));
+            random_setup(setup, rng);
+            host::HostJob& job = setup.job();
             const bool extra_strings = rng.chance(30);
             if (extra_strings) use_extra_strings(job, rng);
             for (int j = printer; j < jobs; j += printers_per_type)
