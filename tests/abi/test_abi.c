@@ -1,5 +1,6 @@
 /* The module's interface from a program written in plain C, as a C host would use it: the
- * generated header compiles as C99, the module loads, and a few entry points answer. Prints
+ * generated header compiles as C99, the module loads, and an entry point answers (what every
+ * entry point does is the driver cases'). Prints
  * "N passed, N failed" and exits non-zero on a failure. */
 #include <dlfcn.h>
 #include <stdio.h>
@@ -31,30 +32,20 @@ static void check(int ok, const char* what) {
 
 int main(void) {
     void* module = dlopen(EPL2_MODULE_PATH, RTLD_NOW);
-    epl2_GetFlatData_fn get_flat_data;
     epl2_prtinfo_fn prtinfo;
-    epl2_drawangle_fn drawangle;
-    int32_t descriptor[5] = {0, 0, 0, 0, 0};
     const char* note = NULL;
 
     if (module == NULL) {
         printf("cannot load %s: %s\n", EPL2_MODULE_PATH, dlerror());
         return 1;
     }
-    *(void**)&get_flat_data = dlsym(module, "GetFlatData");
     *(void**)&prtinfo = dlsym(module, "prtinfo");
-    *(void**)&drawangle = dlsym(module, "drawangle");
-    check(get_flat_data != NULL && prtinfo != NULL && drawangle != NULL, "entry points resolve by name");
+    check(prtinfo != NULL, "an entry point resolves by name");
     if (failed) return 1;
 
-    get_flat_data((uint32_t)(uintptr_t)descriptor);
-    check(descriptor[0] == 9376 && descriptor[1] == 10 && descriptor[2] == 1 && descriptor[3] == -1 &&
-              descriptor[4] == 301,
-          "GetFlatData fills the descriptor");
     check(prtinfo(0, 11, (uint32_t)(uintptr_t)&note) == 0 && note != NULL &&
               strcmp(note, "Stand alone code will always be produced.") == 0,
           "prtinfo hands out a note");
-    check(drawangle(0, 0, 0, 0, 0, 0, 0, 0, 0) == -1, "drawangle is refused");
     dlclose(module);
     printf("%d passed, %d failed\n", passed, failed);
     return failed ? 1 : 0;

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -60,11 +59,11 @@ std::vector<std::string> words_of(std::string_view text) {
     return words;
 }
 
-// A file's cases, with every `use NAME` replaced by the lines of its `define NAME` block.
-std::vector<Case> read_cases(const fs::path& path) {
+// A file's cases, with every `use NAME` replaced by the lines of its `define NAME` block, added
+// to `cases`.
+void read_cases(const fs::path& path, std::vector<Case>& cases) {
     std::ifstream in(path);
     std::map<std::string, std::vector<Line>> blocks;
-    std::vector<Case> cases;
     std::vector<Line>* into = nullptr;
     std::string text;
     for (int number = 1; std::getline(in, text); ++number) {
@@ -89,7 +88,6 @@ std::vector<Case> read_cases(const fs::path& path) {
                                      ": outside a case");
         }
     }
-    return cases;
 }
 
 std::vector<Case> all_cases() {
@@ -99,10 +97,7 @@ std::vector<Case> all_cases() {
         if (entry.path().extension() == ".cases") files.push_back(entry.path());
     std::sort(files.begin(), files.end());
     std::vector<Case> cases;
-    for (const fs::path& f : files) {
-        std::vector<Case> more = read_cases(f);
-        cases.insert(cases.end(), more.begin(), more.end());
-    }
+    for (const fs::path& f : files) read_cases(f, cases);
     return cases;
 }
 

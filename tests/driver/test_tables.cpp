@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
