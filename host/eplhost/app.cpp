@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "errors.h"
+#include "findings.h"
 #include "label.h"
 #include "module.h"
 #include "output.h"
@@ -26,6 +27,8 @@ constexpr const char* usage_text = R"(usage:
   eplhost print LABEL.json [--model MODEL] [--set OPTION=VALUE ...] [--data RECORDS.csv|.json]
                 [--copies N] [--output FILE | --to tcp://HOST:PORT | --to lp:QUEUE]
                 [--timeout SECONDS] [--module PATH]
+  eplhost check LABEL.json [--model MODEL] [--set OPTION=VALUE ...] [--data RECORDS.csv|.json]
+                [--format text|json] [--module PATH]
 
 MODEL is a model name (case-insensitive; a prefix that only one name has will do) or its index
 from `eplhost models`; without one the label's printer section decides, else "Zebra LP 2844".
@@ -44,7 +47,7 @@ constexpr std::int32_t max_timeout_seconds = 3600;
 struct Arguments {
     std::string command;
     std::vector<std::string> positional;
-    std::optional<std::string> model, data, output, to, module;
+    std::optional<std::string> model, data, output, to, module, format;
     std::optional<std::int32_t> copies;
     std::optional<std::int32_t> timeout_seconds;
     std::vector<std::pair<std::string, std::string>> settings;
@@ -71,6 +74,10 @@ Arguments parse_arguments(const std::vector<std::string>& args) {
             a.to = next();
         } else if (arg == "--module") {
             a.module = next();
+        } else if (arg == "--format") {
+            a.format = next();
+            if (*a.format != "text" && *a.format != "json")
+                fail(ExitCode::usage, "--format expects text or json, not \"" + *a.format + "\"");
         } else if (arg == "--copies") {
             const std::string v = next();
             a.copies = parse_integer(v);
@@ -199,31 +206,93 @@ class ProgressBar {
     std::size_t last_percent_ = 101;
 };
 
+// A print findings are listed up to here; "eplhost check" lists them all.
+constexpr std::size_t findings_shown_by_print = 20;
+
+// The label and records of a print or check, read and checked against each other.
+struct JobInput {
+    Label label;
+    std::optional<RecordsFile> records;
+};
+
+void read_job_input(const Arguments& a, JobInput& input) {
+    if (a.positional.size() != 1)
+        fail(ExitCode::usage, a.command + " needs exactly one LABEL.json");
+    input.label = load_label(a.positional.front());
+    if (a.data) {
+        input.records.emplace(*a.data);
+        if (input.records->summary().count == 0)
+            fail(ExitCode::bad_input, *a.data + ": holds no records");
+    }
+    check_fields(input.label, input.records ? &input.records->summary() : nullptr);
+}
+
+JobPlan plan_for(const Arguments& a, const JobInput& input, Findings& findings) {
+    JobPlan plan;
+    plan.label = &input.label;
+    plan.records = input.records ? &*input.records : nullptr;
+    plan.copies = a.copies.value_or(input.label.copies);
+    plan.findings = &findings;
+    return plan;
+}
+
+std::size_t label_count(const JobInput& input) {
+    return input.records ? input.records->summary().count : 1;
+}
+
+int check(const Arguments& a, Io& io) {
+    const bool json = a.format.value_or("text") == "json";
+    Findings findings;
+    CheckSummary summary;
+    summary.label = a.positional.empty() ? "" : a.positional.front();
+    try {
+        JobInput input;
+        read_job_input(a, input);
+        JobBytes ignored;
+        PrinterSession session(a, io, ignored, &input.label);
+        session.printer().save_options();
+        summary.model = session.printer().model().name;
+        summary.labels = label_count(input);
+        check_job(session.printer(), plan_for(a, input, findings));
+    } catch (const Failure& f) {
+        // A label or records file that cannot be read at all is one finding, the only one.
+        if (f.code() != ExitCode::bad_input || !json) throw;
+        findings.add({"input", {}, {}, {}, {}, {}, 0, {}, {}, f.what()});
+    }
+    if (json) {
+        write_findings_json(io.out, findings, summary);
+    } else {
+        for (const Finding& finding : findings.kept()) io.out << finding.text() << "\n";
+        io.err << "eplhost: " << findings.count()
+               << (findings.count() == 1 ? " finding" : " findings") << " in " << summary.labels
+               << (summary.labels == 1 ? " label" : " labels") << " for the " << summary.model
+               << "\n";
+    }
+    return findings.empty() ? 0 : static_cast<int>(ExitCode::bad_input);
+}
+
 int print(const Arguments& a, Io& io) {
     if (a.positional.size() != 1) fail(ExitCode::usage, "print needs exactly one LABEL.json");
+    if (a.format) fail(ExitCode::usage, "--format belongs to check");
     // Everything that can fail on bad input is checked before the module draws anything.
     const Target target = parse_target(a.to ? *a.to : a.output ? *a.output : "-");
     if (a.output && target.kind != Target::Kind::file &&
         target.kind != Target::Kind::standard_output) {
         fail(ExitCode::usage, "--output takes a file name; use --to for tcp:// and lp: targets");
     }
-    const Label label = load_label(a.positional.front());
-    std::optional<RecordsFile> records;
-    if (a.data) {
-        records.emplace(*a.data);
-        if (records->summary().count == 0)
-            fail(ExitCode::bad_input, *a.data + ": holds no records");
-    }
-    check_fields(label, records ? &records->summary() : nullptr);
+    JobInput input;
+    read_job_input(a, input);
     JobStream stream;
-    PrinterSession session(a, io, stream, &label);
+    PrinterSession session(a, io, stream, &input.label);
     Printer& printer = session.printer();
     printer.save_options();
-    JobPlan plan;
-    plan.label = &label;
-    plan.records = records ? &*records : nullptr;
-    plan.copies = a.copies.value_or(label.copies);
+    Findings findings;
+    JobPlan plan = plan_for(a, input, findings);
     check_job(printer, plan);
+    if (!findings.empty()) {
+        write_findings_text(io.err, findings, findings_shown_by_print);
+        return static_cast<int>(ExitCode::bad_input);
+    }
     DeliveryOptions delivery;
     if (a.timeout_seconds)
         delivery.connect_timeout = delivery.write_timeout =
@@ -239,7 +308,7 @@ int print(const Arguments& a, Io& io) {
     run_job(printer, plan);
     stream.finish();
     if (target.kind != Target::Kind::standard_output) {
-        const std::size_t labels = plan.records ? plan.records->summary().count : 1;
+        const std::size_t labels = label_count(input);
         io.err << "eplhost: " << labels << (labels == 1 ? " label" : " labels") << " ("
                << stream.size() << " bytes) for the " << printer.model().name << " sent to "
                << target.describe() << "\n";
@@ -266,8 +335,9 @@ int dispatch(const Arguments& a, Io& io) {
         return 0;
     }
     if (a.command == "print") return print(a, io);
+    if (a.command == "check") return check(a, io);
     fail(ExitCode::usage,
-         "unknown command \"" + a.command + "\"; expected models, options or print");
+         "unknown command \"" + a.command + "\"; expected models, options, print or check");
 }
 
 }  // namespace

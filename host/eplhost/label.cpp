@@ -19,22 +19,6 @@ namespace {
 
 using nlohmann::json;
 
-constexpr Symbology symbologies[] = {
-    // name, module index, digits only, UPC/EAN family
-    {"UPC-A", symbology::upc_a, true, true},
-    {"UPC-E", symbology::upc_e, true, true},
-    {"EAN-13", symbology::ean13, true, true},
-    {"EAN-8", symbology::ean8, true, true},
-    {"Code 128", symbology::code128, false, false},
-    {"SSCC", symbology::code128, true, false},
-    {"GS1-128", symbology::ucc_ean128, false, false},
-    {"Codabar", symbology::codabar, false, false},
-    {"Interleaved 2 of 5", symbology::interleaved_2_of_5, true, false},
-    {"Code 39", symbology::code39, false, false},
-    {"Code 93", symbology::code93, false, false},
-    {"Postnet", symbology::postnet, true, false},
-};
-
 // Far beyond any label, and small enough that positions plus sizes stay 32-bit numbers.
 constexpr std::int32_t max_length = 1'000'000;
 
@@ -220,7 +204,8 @@ BoxObject read_box(const Context& c, const json& o) {
 }
 
 TextObject read_text(const Context& c, const json& o) {
-    c.only_fields(o, {"type", "x", "y", "text", "font", "height", "width", "rotation", "reverse"});
+    c.only_fields(
+        o, {"type", "x", "y", "text", "font", "height", "width", "rotation", "reverse", "fit"});
     TextObject t;
     t.x = c.length(o, "x");
     t.y = c.length(o, "y");
@@ -238,6 +223,9 @@ TextObject read_text(const Context& c, const json& o) {
     if (o.contains("width")) t.width = c.length(o, "width", {}, true);
     t.rotation = c.rotation(o);
     t.reverse = c.boolean(o, "reverse", false);
+    const std::string fit = c.string(o, "fit", "none");
+    if (fit != "none" && fit != "shrink") c.error("fit", "expected \"none\" or \"shrink\"");
+    t.shrink_to_fit = fit == "shrink";
     return t;
 }
 
@@ -254,8 +242,7 @@ BarcodeObject read_barcode(const Context& c, const json& o) {
         for (const auto& name : symbology_names()) list += (list.empty() ? "" : ", ") + name;
         c.error("symbology", "\"" + b.symbology + "\" is not supported; expected one of " + list);
     }
-    b.index = s->index;
-    b.sscc = std::string_view(s->name) == "SSCC";
+    b.type = s;
     b.data = c.value(o, "data");
     b.height = c.length(o, "height", 500, true);
     b.narrow = c.integer(o, "narrow", 2, 1, 10);
@@ -272,9 +259,10 @@ BarcodeObject read_barcode(const Context& c, const json& o) {
     }
     if (const auto a = o.find("addon"); a != o.end()) {
         const std::int64_t digits = a->is_number_integer() ? a->get<std::int64_t>() : -1;
-        if (!s->upc_ean) c.error("addon", "add-ons exist only for UPC-A, UPC-E, EAN-13 and EAN-8");
         if (digits != 0 && digits != 2 && digits != 5)
             c.error("addon", "expected 0, 2 or 5 (add-on digits)");
+        if (digits != 0 && !s->upc_ean())
+            c.error("addon", "add-ons exist only for UPC-A, UPC-E, EAN-13 and EAN-8");
         b.addon = digits == 0 ? 0 : digits == 2 ? 1 : 2;
     }
     b.human_readable = c.boolean(o, "human_readable", true);
@@ -391,6 +379,26 @@ PrinterSection read_printer(const Context& c, const json& p) {
     return section;
 }
 
+// "overflow" applies to every kind of object: what may happen at the label's edge.
+bool read_overflow(const Context& c, const json& o) {
+    const std::string overflow = c.string(o, "overflow", "refuse");
+    if (overflow != "refuse" && overflow != "clip")
+        c.error("overflow", "expected \"refuse\" (the default) or \"clip\"");
+    return overflow == "clip";
+}
+
+json without_overflow(const json& o) {
+    json copy = o;
+    copy.erase("overflow");
+    return copy;
+}
+
+bool metric(const json& length) {
+    if (!length.is_string()) return false;
+    const std::string text = length.get<std::string>();
+    return text.ends_with("mm") || text.ends_with("cm");
+}
+
 void add_fields(std::vector<std::string>& out, std::initializer_list<const Value*> values) {
     for (const Value* v : values) {
         if (v->variable() && std::find(out.begin(), out.end(), *v->field) == out.end())
@@ -400,23 +408,14 @@ void add_fields(std::vector<std::string>& out, std::initializer_list<const Value
 
 }  // namespace
 
-const Symbology* find_symbology(std::string_view name) {
-    for (const Symbology& s : symbologies) {
-        if (same_ignoring_case(s.name, name)) return &s;
-    }
-    return nullptr;
-}
-
-std::vector<std::string> symbology_names() {
-    std::vector<std::string> names;
-    for (const Symbology& s : symbologies) names.emplace_back(s.name);
-    return names;
+const char* object_type_name(const LabelObject& object) {
+    static constexpr const char* names[] = {"line",    "rectangle", "box",    "text",
+                                            "barcode", "maxicode",  "pdf417", "image"};
+    return names[object.kind.index()];
 }
 
 std::string describe(const LabelObject& object) {
-    static constexpr const char* names[] = {"line",    "rectangle", "box",    "text",
-                                            "barcode", "maxicode",  "pdf417", "image"};
-    return "objects[" + std::to_string(object.index) + "] (" + names[object.kind.index()] + ")";
+    return "objects[" + std::to_string(object.index) + "] (" + object_type_name(object) + ")";
 }
 
 std::vector<std::string> Label::fields() const {
@@ -451,6 +450,7 @@ Label parse_label(std::string_view text, const std::filesystem::path& file) {
     label.source = file;
     label.name = top.string(root, "name", file.stem().string());
     label.width = top.length(root, "width", {}, true);
+    label.unit = metric(root["width"]) ? "mm" : "in";
     label.height = top.length(root, "height", {}, true);
     label.copies = top.integer(root, "copies", 1, 1, max_copies);
     if (const auto p = root.find("printer"); p != root.end()) label.printer = read_printer(top, *p);
@@ -464,7 +464,8 @@ Label parse_label(std::string_view text, const std::filesystem::path& file) {
             where += " (" + o["type"].get<std::string>() + ")";
         const Context c(file.string(), where);
         if (!o.is_object()) c.error("", "expected an object with a \"type\"");
-        LabelObject object{i, read_object(c, o, file.parent_path())};
+        LabelObject object{i, read_object(c, without_overflow(o), file.parent_path()),
+                           read_overflow(c, o)};
         if (const auto* image = std::get_if<ImageObject>(&object.kind);
             image && !image_names.insert(image->name).second) {
             c.error("name", "the graphic name \"" + image->name +

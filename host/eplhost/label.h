@@ -11,6 +11,8 @@
 #include <variant>
 #include <vector>
 
+#include "symbologies.h"
+
 namespace epl2::eplhost {
 
 // A text or data value: fixed, or the named column of each record.
@@ -40,12 +42,13 @@ struct TextObject {
     std::optional<std::int32_t> height, width;  // character size; the font's cell when absent
     std::int32_t rotation = 0;                  // host quarter turns 0..3
     bool reverse = false;
+    bool shrink_to_fit =
+        false;  // "fit": "shrink": the largest multipliers that keep it on the label
 };
 struct BarcodeObject {
     std::int32_t x = 0, y = 0;  // bottom-left of the bars at rotation 0
     std::string symbology;      // display name, as the label gave it
-    std::int32_t index = 0;     // the module's symbology index
-    bool sscc = false;          // data gets the SSCC marker byte
+    const Symbology* type = nullptr;
     Value data;
     std::int32_t height = 0;
     std::int32_t narrow = 2;  // dots
@@ -76,6 +79,7 @@ using ObjectKind = std::variant<LineObject, RectangleObject, BoxObject, TextObje
 struct LabelObject {
     std::size_t index = 0;  // position in the label's "objects" array, for messages
     ObjectKind kind;
+    bool clip = false;  // "overflow": "clip": the printer may cut what lies past the label's edge
 };
 
 struct PrinterSection {
@@ -90,6 +94,7 @@ struct Label {
     std::filesystem::path source;
     std::string name;  // label name; the stored form is named after it
     std::int32_t width = 0, height = 0;
+    std::string unit = "in";  // how messages state lengths: "mm" when the label gives its width so
     std::int32_t copies = 1;
     PrinterSection printer;
     std::vector<LabelObject> objects;
@@ -101,21 +106,13 @@ struct Label {
 
 // "objects[3] (text)": how messages name an object.
 std::string describe(const LabelObject& object);
+// "text", "barcode", ...: the object's "type" as the label gives it.
+const char* object_type_name(const LabelObject& object);
 
 // Reads and checks a label file; images are loaded and converted to PCX here. Throws Failure
 // (bad_input) naming the file, the line and column of malformed JSON, or the object and field.
 Label load_label(const std::filesystem::path& file);
 // The same for a label's text; images are looked for beside `file`.
 Label parse_label(std::string_view text, const std::filesystem::path& file);
-
-// The module's symbology index for a display name ("Code 128", "UPC-A", ...), case-insensitive.
-struct Symbology {
-    const char* name;
-    std::int32_t index;
-    bool digits_only;
-    bool upc_ean;
-};
-const Symbology* find_symbology(std::string_view name);
-std::vector<std::string> symbology_names();
 
 }  // namespace epl2::eplhost

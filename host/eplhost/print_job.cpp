@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
+#include <set>
 #include <utility>
 
 #include "barcode/linear.h"
@@ -9,6 +11,7 @@
 #include "core/passes.h"
 #include "data_limits.h"
 #include "errors.h"
+#include "extents.h"
 #include "letter_case.h"
 #include "units.h"
 
@@ -20,14 +23,20 @@ namespace {
 constexpr std::int32_t shade_black = 100;
 constexpr std::int32_t shade_reverse = 0;
 
-// An SSCC as the module takes it: the marker, the application identifier 00 and 18 digits.
-constexpr std::string_view sscc_identifier = "00";
-constexpr std::size_t sscc_digits = sscc_length - sizeof ucc_ean_marker;
-
 // MaxiCode symbols are about one inch high; the module places them by their top edge.
 constexpr std::int32_t maxicode_height = 1000;
 
 constexpr std::size_t pcx_chunk_size = 4096;
+
+// A MaxiCode symbol's secondary message: at most this many characters of text.
+constexpr std::size_t max_maxicode_message = 84;
+
+// PDF417 symbols have at least three rows.
+constexpr std::int32_t min_pdf417_rows = 3;
+
+// Thrown, while the job is checked, past an object's first finding: the rest of its checks
+// would only repeat it.
+struct ObjectRefused {};
 
 bool is_variable(const LabelObject& object) {
     return std::visit(
@@ -54,18 +63,57 @@ class JobDriver {
     void run();
 
    private:
+    // A finding while the job is checked; a failure (which the check should have prevented)
+    // while it runs.
     [[noreturn]] void object_error(const LabelObject& object, std::string_view field,
-                                   const std::string& what) const {
-        std::string where = plan_.label->source.string() + ": " + describe(object);
-        if (!field.empty()) where += ": field \"" + std::string(field) + "\"";
-        if (record_ != nullptr)
-            where = plan_.records->summary().source.string() + " " + record_->where + ", " + where;
-        fail(ExitCode::bad_input, where + ": " + what);
+                                   const std::string& what, const char* rule = "data") {
+        Finding f = object_finding(object, field, rule, what);
+        if (!checking_ || plan_.findings == nullptr) fail(ExitCode::bad_input, f.text());
+        if (is_variable(object) || reported_.insert(object.index).second)
+            plan_.findings->add(std::move(f));
+        throw ObjectRefused{};
     }
 
-    std::string resolve(const LabelObject& object, std::string_view field,
-                        const Value& value) const {
+    Finding object_finding(const LabelObject& object, std::string_view field, const char* rule,
+                           const std::string& what) const {
+        Finding f;
+        f.rule = rule;
+        f.file = plan_.label->source.string();
+        f.object = "objects[" + std::to_string(object.index) + "]";
+        f.type = object_type_name(object);
+        f.field = field;
+        f.message = what;
+        if (record_ != nullptr && is_variable(object)) {
+            f.records = plan_.records->summary().source.string();
+            f.record = record_->number;
+            f.where = record_->where;
+            if (const auto it = columns_.find(std::string(field)); it != columns_.end())
+                f.column = it->second;
+        }
+        return f;
+    }
+
+    // A finding about the label as a whole.
+    void label_error(const std::string& what) {
+        Finding f{"label", plan_.label->source.string(), {}, {}, {}, {}, 0, {}, {}, what};
+        if (!checking_ || plan_.findings == nullptr) fail(ExitCode::bad_input, f.text());
+        plan_.findings->add(std::move(f));
+    }
+
+    // An object that the label's edge would cut, unless it asked to be clipped.
+    void check_edges(const LabelObject& object, const Box& box, const char* hint = "") {
+        if (object.clip || !checking_) return;
+        if (const auto problem = overflow(box, *plan_.label)) {
+            object_error(
+                object, "",
+                *problem + "; move or shrink it" + hint + ", or give \"overflow\": \"clip\"",
+                "edge");
+        }
+    }
+
+    std::string resolve(const LabelObject& object, std::string_view field, const Value& value) {
         if (!value.variable()) return value.text;
+        columns_[std::string(field)] = *value.field;
         std::string text = value.text;
         if (record_ != nullptr) {
             const auto it = record_->values.find(*value.field);
@@ -100,6 +148,8 @@ class JobDriver {
     void print_label();
     void pass(std::uint8_t form_mode, bool (*wanted)(const LabelObject&, bool));
     void draw(const LabelObject& object);
+    void draw_object(const LabelObject& object);
+    FontCell font_cell(std::int32_t font) const;
     void draw_text(const LabelObject& object, const TextObject& t);
     void draw_barcode(const LabelObject& object, const BarcodeObject& b);
     void draw_maxicode(const LabelObject& object, const MaxiCodeObject& m);
@@ -113,6 +163,8 @@ class JobDriver {
     const JobPlan& plan_;
     const bool checking_;
     const Record* record_ = nullptr;
+    std::map<std::string, std::string> columns_;  // field -> the column it was read from
+    std::set<std::size_t> reported_;              // fixed objects with a finding already
     std::vector<std::int32_t> fonts_;  // module font index per object (text objects only)
     std::string symbol_data_;          // the data the barcode object points to during drawbar
 };
@@ -124,9 +176,8 @@ void JobDriver::prepare_model() {
     const auto check = [&](std::int32_t size, std::int32_t limit, const char* extent,
                            const char* takes) {
         if (limit > 0 && size > limit) {
-            fail(ExitCode::bad_input,
-                 label.source.string() + ": the label is " + describe_length(size) + " " + extent +
-                     "; the " + printer_.model().name + " " + takes + " " + describe_length(limit));
+            label_error("the label is " + describe_length(size) + " " + extent + "; the " +
+                        printer_.model().name + " " + takes + " " + describe_length(limit));
         }
     };
     check(label.width, r.get(record::max_print_width), "wide", "prints at most");
@@ -150,11 +201,17 @@ void JobDriver::resolve_fonts() {
                 std::string list;
                 for (std::size_t i = 0; i < names.size(); ++i)
                     list += (i ? ", \"" : "\"") + names[i] + "\"";
-                object_error(object, "font",
-                             "the " + printer_.model().name + " has no font \"" + t->font_name +
-                                 "\"; its fonts are " + list);
+                try {
+                    object_error(object, "font",
+                                 "the " + printer_.model().name + " has no font \"" + t->font_name +
+                                     "\"; its fonts are " + list,
+                                 "font");
+                } catch (const ObjectRefused&) {
+                }
+                font = 0;  // the checks go on as with the first font
+            } else {
+                font = static_cast<std::int32_t>(it - names.begin());
             }
-            font = static_cast<std::int32_t>(it - names.begin());
         }
         fonts_.push_back(font);
     }
@@ -213,6 +270,14 @@ void JobDriver::pass(std::uint8_t mode, bool (*wanted)(const LabelObject&, bool)
 }
 
 void JobDriver::draw(const LabelObject& object) {
+    try {
+        draw_object(object);
+    } catch (const ObjectRefused&) {
+        // Checked and found wanting: the finding is kept, the next object is checked.
+    }
+}
+
+void JobDriver::draw_object(const LabelObject& object) {
     const auto& ep = job_.entry();
     std::visit(
         [&](const auto& o) {
@@ -243,6 +308,21 @@ void JobDriver::draw(const LabelObject& object) {
             }
         },
         object.kind);
+    // Text and barcodes are measured as they are drawn, with their data.
+    if (checking_ && !std::holds_alternative<TextObject>(object.kind) &&
+        !std::holds_alternative<BarcodeObject>(object.kind)) {
+        check_edges(object, object_box(object, printer_.model().dpi()));
+    }
+}
+
+FontCell JobDriver::font_cell(std::int32_t font) const {
+    const RecordView r = job_.record();
+    const auto entry = static_cast<std::size_t>(font);
+    return {font,
+            static_cast<std::uint32_t>(r.get(record::font_table, entry, font_entry::cell_height)),
+            static_cast<std::uint32_t>(r.get(record::font_table, entry, font_entry::cell_width)),
+            r.get(record::font_table, entry, font_entry::max_h_mult),
+            r.get(record::font_table, entry, font_entry::max_v_mult)};
 }
 
 void JobDriver::draw_text(const LabelObject& object, const TextObject& t) {
@@ -254,16 +334,27 @@ void JobDriver::draw_text(const LabelObject& object, const TextObject& t) {
                          " characters long with its escapes; at most " +
                          std::to_string(max_object_data) + " fit");
     }
-    const std::int32_t font = fonts_[object.index];
-    const RecordView r = job_.record();
-    const auto cell_height = static_cast<std::uint32_t>(
-        r.get(record::font_table, static_cast<std::size_t>(font), font_entry::cell_height));
-    const auto cell_width = static_cast<std::uint32_t>(
-        r.get(record::font_table, static_cast<std::size_t>(font), font_entry::cell_width));
-    const auto height = t.height ? static_cast<std::uint32_t>(*t.height) : cell_height;
-    const auto width = t.width ? static_cast<std::uint32_t>(*t.width) : cell_width;
-    call(job_.entry().drawtext, t.x, t.y, text.c_str(), height, width, 0, t.rotation, font,
-         t.reverse ? shade_reverse : shade_black, 0, 0, t.text.variable() ? 1 : 0);
+    const FontCell cell = font_cell(fonts_[object.index]);
+    const int dpi = printer_.model().dpi();
+    TextScale scale =
+        text_scale(cell, t.height ? static_cast<std::uint32_t>(*t.height) : cell.height,
+                   t.width ? static_cast<std::uint32_t>(*t.width) : cell.width);
+    if (t.shrink_to_fit) {
+        // The largest size, no larger than the one asked for, at which the text fits.
+        while (std::max(scale.horizontal, scale.vertical) > 1 &&
+               overflow(text_box(t, text.size(), cell, scale, dpi), *plan_.label)) {
+            const std::int32_t next = std::max(scale.horizontal, scale.vertical) - 1;
+            scale = {std::min(scale.horizontal, next), std::min(scale.vertical, next)};
+        }
+    }
+    check_edges(object, text_box(t, text.size(), cell, scale, dpi),
+                t.shrink_to_fit ? "" : ", give \"fit\": \"shrink\"");
+    // Whole multiples of the cell: the module takes exactly these multipliers.
+    const std::uint32_t height = static_cast<std::uint32_t>(scale.vertical) * cell.height;
+    const std::uint32_t width = static_cast<std::uint32_t>(scale.horizontal) * cell.width;
+    call(job_.entry().drawtext, t.x, t.y, text.c_str(), height, width, 0, t.rotation,
+         fonts_[object.index], t.reverse ? shade_reverse : shade_black, 0, 0,
+         t.text.variable() ? 1 : 0);
 }
 
 void JobDriver::set_symbol(std::int32_t symbology, std::int32_t x, std::int32_t y,
@@ -283,29 +374,21 @@ void JobDriver::set_symbol(std::int32_t symbology, std::int32_t x, std::int32_t 
 }
 
 void JobDriver::draw_barcode(const LabelObject& object, const BarcodeObject& code) {
-    std::string data = resolve(object, "data", code.data);
-    const Symbology* s = find_symbology(code.symbology);
-    if (data.find('"') != std::string::npos)
-        object_error(object, "data", "barcode data cannot hold a double quote");
-    if (s->digits_only && !std::all_of(data.begin(), data.end(),
-                                       [](unsigned char c) { return std::isdigit(c) != 0; })) {
-        object_error(object, "data", code.symbology + " encodes digits only, not \"" + data + "\"");
-    }
-    if (code.sscc) {
-        if (data.size() == sscc_digits - sscc_identifier.size()) data.insert(0, sscc_identifier);
-        if (data.size() != sscc_digits || !data.starts_with(sscc_identifier)) {
-            object_error(
-                object, "data",
-                "an SSCC is 18 digits (or 20 digits beginning with the application identifier 00)");
-        }
-        data.insert(data.begin(), ucc_ean_marker);
-    }
-    if (const std::size_t length = escaped_length(data); length > max_object_data) {
+    const Symbology& type = *code.type;
+    const int addon_digits = code.addon == 1 ? 2 : code.addon == 2 ? 5 : 0;
+    const BarcodeData checked =
+        check_barcode_data(type, resolve(object, "data", code.data), addon_digits);
+    if (!checked.problem.empty()) object_error(object, "data", checked.problem);
+    std::string data = checked.data;
+    if (type.kind == BarcodeKind::sscc) data.insert(data.begin(), ucc_ean_marker);
+    // The module copies the data as it is: any escapes are already in it.
+    if (data.size() > max_object_data) {
         object_error(object, "data",
                      "is longer than " + std::to_string(max_object_data) + " characters" +
-                         (length > data.size() ? " with its escapes" : ""));
+                         (data.find('\\') != std::string::npos ? " with its escapes" : ""));
     }
-    set_symbol(code.index, code.x, code.y, code.height, code.rotation, code.data.variable(), data);
+    check_edges(object, barcode_box(code, type, checked.data, printer_.model().dpi()));
+    set_symbol(type.index, code.x, code.y, code.height, code.rotation, code.data.variable(), data);
     BarcodeObjectView b = job_.barcode();
     b.set(barcode_object::human_readable, code.human_readable ? 1 : 0);
     b.set(barcode_object::ratio, code.ratio);
@@ -340,9 +423,17 @@ void JobDriver::draw_maxicode(const LabelObject& object, const MaxiCodeObject& m
         object_error(object, "country",
                      "expected a three-digit country code such as 840, not \"" + country + "\"");
     }
-    if (service.size() != 3 || service.find(' ') != std::string::npos) {
+    if (service.size() != 3 || !std::all_of(service.begin(), service.end(),
+                                            [](unsigned char c) { return std::isdigit(c) != 0; })) {
         object_error(object, "service_class",
-                     "expected three characters such as 001, not \"" + service + "\"");
+                     "expected a three-digit service class such as 001, not \"" + service + "\"");
+    }
+    if (message.size() > max_maxicode_message) {
+        object_error(object, "message",
+                     "is " + std::to_string(message.size()) +
+                         " characters long; a MaxiCode "
+                         "symbol holds at most " +
+                         std::to_string(max_maxicode_message) + " beside its carrier header");
     }
     if (message.find('"') != std::string::npos)
         object_error(object, "message", "cannot hold a double quote");
@@ -364,6 +455,22 @@ void JobDriver::draw_pdf417(const LabelObject& object, const Pdf417Object& p) {
         object_error(object, "data", "PDF417 data cannot hold a double quote");
     if (escaped_length(data) > max_pdf417_data)
         object_error(object, "data", "is too long for a PDF417 parameter string");
+    if (p.rows != 0 && p.rows < min_pdf417_rows)
+        object_error(object, "rows", "a PDF417 symbol has 3 to 90 rows (0: the printer chooses)");
+    if (p.rows != 0 && p.columns != 0) {
+        // Text compaction takes two characters a codeword at best; the error correction of level
+        // L takes 2^(L+1) codewords and the length descriptor one.
+        const std::int64_t room = std::int64_t{p.rows} * p.columns - 1 - (2LL << p.security_level);
+        const auto needed = static_cast<std::int64_t>((data.size() + 1) / 2);
+        if (needed > room) {
+            object_error(object, "data",
+                         "needs at least " + std::to_string(needed) + " codewords, and " +
+                             std::to_string(p.rows) + " rows of " + std::to_string(p.columns) +
+                             " columns at security level " + std::to_string(p.security_level) +
+                             " leave room for " + std::to_string(std::max<std::int64_t>(room, 0)) +
+                             "; give more rows or columns, or 0 to let the printer choose");
+        }
+    }
     set_symbol(symbology::pdf417, p.x, p.y + p.height, p.height, p.rotation, p.data.variable(),
                data);
     BarcodeObjectView b = job_.barcode();

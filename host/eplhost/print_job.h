@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "findings.h"
 #include "label.h"
 #include "printer.h"
 #include "records.h"
@@ -37,12 +38,15 @@ struct JobPlan {
     std::int32_t copies = 1;
     // Called after each record with the number done and the total.
     std::function<void(std::size_t, std::size_t)> progress;
+    // Where check_job puts what it finds.
+    Findings* findings = nullptr;
 };
 
 // Goes through the whole job as run_job does, reading every record, but without the module's
-// drawing and printing calls: throws Failure (bad_input) for the first label that cannot be
-// printed, with the message run_job would give. The records must hold every column the label
-// reads (check_fields).
+// drawing and printing calls, and adds to plan.findings every reason why a label would not
+// print as designed: data that its symbology cannot encode, an object that the label's edge
+// would cut, text too long for the module, and so on. The records must hold every column the
+// label reads (check_fields).
 void check_job(Printer& printer, const JobPlan& plan);
 
 // Runs the whole job through the printer's module; the bytes land in the printer's sink. Run

@@ -61,4 +61,11 @@ std::string describe_length(std::int32_t thousandths) {
     return buffer;
 }
 
+std::string describe_length(std::int32_t thousandths, std::string_view unit) {
+    if (unit != "mm") return describe_length(thousandths);
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.3gmm", thousandths * 0.0254);
+    return buffer;
+}
+
 }  // namespace epl2::eplhost

@@ -17,5 +17,7 @@ std::optional<std::int32_t> parse_integer(std::string_view text);
 
 // Thousandths of an inch as a short human text: "4.09in".
 std::string describe_length(std::int32_t thousandths);
+// The same in millimetres ("12.5mm") when `unit` is "mm", else in inches.
+std::string describe_length(std::int32_t thousandths, std::string_view unit);
 
 }  // namespace epl2::eplhost
