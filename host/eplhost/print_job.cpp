@@ -381,11 +381,10 @@ void JobDriver::draw_barcode(const LabelObject& object, const BarcodeObject& cod
     if (!checked.problem.empty()) object_error(object, "data", checked.problem);
     std::string data = checked.data;
     if (type.kind == BarcodeKind::sscc) data.insert(data.begin(), ucc_ean_marker);
-    // The module copies the data as it is: any escapes are already in it.
-    if (data.size() > max_object_data) {
+    if (const std::size_t length = escaped_length(data); length > max_object_data) {
         object_error(object, "data",
                      "is longer than " + std::to_string(max_object_data) + " characters" +
-                         (data.find('\\') != std::string::npos ? " with its escapes" : ""));
+                         (length > data.size() ? " with its escapes" : ""));
     }
     check_edges(object, barcode_box(code, type, checked.data, printer_.model().dpi()));
     set_symbol(type.index, code.x, code.y, code.height, code.rotation, code.data.variable(), data);

@@ -177,8 +177,11 @@ BarcodeData check_codabar(std::string_view data) {
             "in \"A40156B\"), not " +
             quoted(data));
     }
-    return check_character_set(data.substr(1, data.size() - 2), codabar_data_set, "Codabar",
-                               "digits and - $ : / . + between its start and stop characters");
+    const BarcodeData inner =
+        check_character_set(data.substr(1, data.size() - 2), codabar_data_set, "Codabar",
+                            "digits and - $ : / . + between its start and stop characters");
+    if (!inner.problem.empty()) return inner;
+    return {std::string(data), {}};
 }
 
 // Printable ASCII: a control character would end the printer's command line, and bytes above
@@ -190,13 +193,7 @@ BarcodeData check_code128(std::string_view data, const char* name) {
             return refuse(std::string(name) + " cannot encode " + describe_char(c) +
                           "; it takes printable ASCII characters");
     }
-    // The printer reads a backslash in quoted data as an escape: a lone one goes as a pair.
-    std::string sent;
-    for (const char c : data) {
-        sent += c;
-        if (c == '\\') sent += c;
-    }
-    return {sent, {}};
+    return {std::string(data), {}};
 }
 
 // ---- GS1 application identifiers --------------------------------------------------------------
