@@ -8,6 +8,7 @@
 
 #include "data_limits.h"
 #include "errors.h"
+#include "form_name.h"
 #include "images.h"
 #include "json_text.h"
 #include "letter_case.h"
@@ -391,6 +392,17 @@ PrinterSection read_printer(const Context& c, const json& p) {
     return section;
 }
 
+// The label's name, else its file's stem, as the name of its stored form.
+std::string read_form_name(const Context& c, const json& root, const std::filesystem::path& file) {
+    const std::string name = c.string(root, "name", file.stem().string());
+    if (const std::string problem = form_name_problem(name); !problem.empty()) {
+        if (root.contains("name")) c.error("name", problem);
+        c.error("name",
+                "missing, and the file's name \"" + name + "\" " + problem + "; give a \"name\"");
+    }
+    return form_name_for(name);
+}
+
 void add_fields(std::vector<std::string>& out, std::initializer_list<const Value*> values) {
     for (const Value* v : values) {
         if (v->variable() && std::find(out.begin(), out.end(), *v->field) == out.end())
@@ -449,7 +461,7 @@ Label parse_label(std::string_view text, const std::filesystem::path& file) {
     top.only_fields(root, {"$schema", "name", "width", "height", "copies", "printer", "objects"});
     Label label;
     label.source = file;
-    label.name = top.string(root, "name", file.stem().string());
+    label.name = read_form_name(top, root, file);
     label.width = top.length(root, "width", {}, true);
     label.height = top.length(root, "height", {}, true);
     label.copies = top.integer(root, "copies", 1, 1, max_copies);

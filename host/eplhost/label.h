@@ -88,7 +88,7 @@ inline constexpr std::int32_t max_copies = 99999;
 
 struct Label {
     std::filesystem::path source;
-    std::string name;  // label name; the stored form is named after it
+    std::string name;  // the name of the label's stored form in printer memory (form_name.h)
     std::int32_t width = 0, height = 0;
     std::int32_t copies = 1;
     PrinterSection printer;
