@@ -318,6 +318,27 @@ void Printer::save_options() {
         job_.call(job_.entry().savevar, option.position, value_of(option));
 }
 
+// The module derives the longest label from the memory the printer has: each choice is tried
+// through savevar, and then every option is saved again as it was chosen.
+std::string Printer::advice_for_length(std::int32_t length) {
+    const auto memory = std::find_if(options_.begin(), options_.end(), [](const SetupOption& o) {
+        return o.id == option::memory_available && o.kind == kind_choice;
+    });
+    std::optional<std::size_t> fits;
+    if (memory != options_.end()) {
+        for (std::size_t i = 0; i < memory->choices.size() && !fits; ++i) {
+            job_.call(job_.entry().savevar, memory->position, static_cast<std::int32_t>(i));
+            const std::int32_t limit = job_.record().get(record::max_label_length);
+            if (limit <= 0 || limit >= length) fits = i;
+        }
+        save_options();
+    }
+    if (!fits) return "; no setting of the " + model_.name + " takes a label that long";
+    const std::string name = memory->name();
+    const std::string& choice = memory->choices[*fits];
+    return "; set \"" + name + "\" to \"" + choice + "\" (--set \"" + name + "=" + choice + "\")";
+}
+
 std::vector<std::string> Printer::font_names() {
     std::vector<std::string> names;
     const RecordView r = job_.record();

@@ -65,6 +65,10 @@ class Printer {
 
     [[nodiscard]] std::int32_t value_of(const SetupOption& option) const;
 
+    // What lets the model take a label this long: "; set "Memory available" to "252" (...)",
+    // or that no setting does.
+    [[nodiscard]] std::string advice_for_length(std::int32_t length);
+
     // The module's font names (font_name_list), index = font index.
     [[nodiscard]] std::vector<std::string> font_names();
 
