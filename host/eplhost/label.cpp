@@ -208,10 +208,24 @@ LineObject read_line(const Context& c, const json& o) {
     return line;
 }
 
+// "fill": "white" clears the area: the module fills it black and then reverses it, which leaves
+// it white whatever was there. "reverse": true is the older name for it.
+bool read_white_fill(const Context& c, const json& o) {
+    const std::string fill = c.string(o, "fill", "black");
+    if (fill != "black" && fill != "white") c.error("fill", "expected \"black\" or \"white\"");
+    const bool white = fill == "white";
+    if (o.contains("fill") && o.contains("reverse") && c.boolean(o, "reverse", false) != white) {
+        c.error("reverse",
+                "is " + std::string(white ? "false" : "true") + ", but \"fill\" is \"" + fill +
+                    "\" (\"reverse\": true means \"fill\": \"white\"); give only one of them");
+    }
+    return white || c.boolean(o, "reverse", false);
+}
+
 RectangleObject read_rectangle(const Context& c, const json& o) {
-    c.only_fields(o, {"type", "x", "y", "width", "height", "reverse"});
+    c.only_fields(o, {"type", "x", "y", "width", "height", "fill", "reverse"});
     return {c.length(o, "x"), c.length(o, "y"), c.length(o, "width", {}, true),
-            c.length(o, "height", {}, true), c.boolean(o, "reverse", false)};
+            c.length(o, "height", {}, true), read_white_fill(c, o)};
 }
 
 BoxObject read_box(const Context& c, const json& o) {

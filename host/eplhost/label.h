@@ -25,9 +25,9 @@ struct LineObject {  // horizontal or vertical line: a filled rectangle of the g
     std::int32_t x = 0, y = 0, length = 0, thickness = 0;
     bool vertical = false;
 };
-struct RectangleObject {  // filled rectangle; reverse inverts what lies under it
+struct RectangleObject {  // filled rectangle
     std::int32_t x = 0, y = 0, width = 0, height = 0;
-    bool reverse = false;
+    bool white = false;  // "fill": "white": the area is cleared of what was drawn there before
 };
 struct BoxObject {  // frame whose outer edge is the given rectangle
     std::int32_t x = 0, y = 0, width = 0, height = 0, thickness = 0;

@@ -226,7 +226,7 @@ void JobDriver::draw(const LabelObject& object) {
                 call(ep.drawline, o.x, o.y, o.x + w, o.y + h, 0, shade_black, 0, 0);
             } else if constexpr (std::is_same_v<T, RectangleObject>) {
                 call(ep.drawbckgnd, o.x, o.y, o.x + o.width, o.y + o.height,
-                     o.reverse ? shade_reverse : shade_black, 0, 0);
+                     o.white ? shade_reverse : shade_black, 0, 0);
             } else if constexpr (std::is_same_v<T, BoxObject>) {
                 // The module centres the border on the rectangle it gets; the label gives the
                 // outer edge.
