@@ -247,9 +247,9 @@ const SetupOption& Printer::find_option(const std::string& name) const {
              " (see \"eplhost options --model " + std::to_string(model_.index) + "\")");
 }
 
-// A choice by its own text: the whole of it, or its first word when only one choice starts with
-// that word ("2" for "2 inches/sec"); any letter case. A position only as "#N", so that a number
-// that a choice's text starts with is never taken for a position.
+// A choice by its own text: the whole of it, or the words it starts with when only one choice
+// starts with those words ("2" for "2 inches/sec"); any letter case. A position only as "#N", so
+// that a number that a choice's text starts with is never taken for a position.
 std::optional<std::int32_t> Printer::find_choice(const SetupOption& option,
                                                  std::string_view text) const {
     text = trim(text);
