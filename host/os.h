@@ -136,7 +136,8 @@ class PipedChild {
     PipedChild(const PipedChild&) = delete;
     PipedChild& operator=(const PipedChild&) = delete;
 
-    enum class Start { started, no_pipe, no_process };
+    // no_program: the process started, but the program could not be run in it.
+    enum class Start { started, no_pipe, no_process, no_program };
     // Runs arguments[0], found on the PATH, with the arguments; reason says why it could not.
     Start start(const std::vector<std::string>& arguments, std::string& reason);
 

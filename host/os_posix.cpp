@@ -207,28 +207,48 @@ PipedChild::Start PipedChild::start(const std::vector<std::string>& arguments,
         reason = std::strerror(errno);
         return Start::no_pipe;
     }
-    const pid_t child = ::fork();
-    if (child < 0) {
+    // The child reports a failed exec through this pipe; a successful exec closes it unwritten.
+    int report_fds[2];
+    if (::pipe2(report_fds, O_CLOEXEC) != 0) {
         reason = std::strerror(errno);
         ::close(pipe_fds[0]);
         ::close(pipe_fds[1]);
+        return Start::no_pipe;
+    }
+    const pid_t child = ::fork();
+    if (child < 0) {
+        reason = std::strerror(errno);
+        for (const int fd : {pipe_fds[0], pipe_fds[1], report_fds[0], report_fds[1]}) ::close(fd);
         return Start::no_process;
     }
     if (child == 0) {
         ::dup2(pipe_fds[0], 0);
         ::close(pipe_fds[0]);
         ::close(pipe_fds[1]);
+        ::close(report_fds[0]);
         ::execvp(argv[0], argv.data());
+        const int error = errno;
+        [[maybe_unused]] const auto ignored = ::write(report_fds[1], &error, sizeof error);
         ::_exit(cannot_run);
     }
     ::close(pipe_fds[0]);
+    ::close(report_fds[1]);
     state_ = std::make_unique<State>();
     state_->child = child;
     state_->pipe = pipe_fds[1];
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGPIPE, &ignore, &state_->previous);
-    return Start::started;
+    int exec_error = 0;
+    ssize_t n;
+    while ((n = ::read(report_fds[0], &exec_error, sizeof exec_error)) < 0 && errno == EINTR) {
+    }
+    ::close(report_fds[0]);
+    if (n != static_cast<ssize_t>(sizeof exec_error)) return Start::started;
+    reason = std::strerror(exec_error);
+    state_->close_pipe();
+    wait();
+    return Start::no_program;
 }
 
 std::ptrdiff_t PipedChild::write_some(std::string_view bytes) {

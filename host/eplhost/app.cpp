@@ -25,15 +25,16 @@ constexpr const char* usage_text = R"(usage:
   eplhost models [--module PATH]
   eplhost options [--model MODEL] [--set OPTION=VALUE ...] [--module PATH]
   eplhost print LABEL.json [--model MODEL] [--set OPTION=VALUE ...] [--data RECORDS.csv|.json]
-                [--copies N] [--output FILE | --to tcp://HOST:PORT | --to lp:QUEUE]
-                [--timeout SECONDS] [--module PATH]
+                [--copies N] [--output FILE | --to TARGET] [--timeout SECONDS] [--module PATH]
   eplhost check LABEL.json [--model MODEL] [--set OPTION=VALUE ...] [--data RECORDS.csv|.json]
                 [--format text|json] [--module PATH]
 
 MODEL is a model name (case-insensitive; a prefix that only one name has will do) or its index
 from `eplhost models`; without one the label's printer section decides, else "Zebra LP 2844".
 OPTION is a setup prompt without its colon ("Darkness", "Print speed") or its option id.
-Without --output or --to the job goes to standard output (also --output -).
+TARGET is tcp://HOST[:PORT] (a printer's raw port, 9100 when none is given), lp:QUEUE (a CUPS
+queue; lp alone: the default queue) or file:PATH. Without --output or --to the job goes to
+standard output (also --output -).
 The driver module is epl2drv beside the program, or $EPL2_MODULE, or --module PATH.
 
 exit status: 0 done; 2 command line; 3 label, records or images; 4 model, option or value;
@@ -275,11 +276,7 @@ int print(const Arguments& a, Io& io) {
     if (a.positional.size() != 1) fail(ExitCode::usage, "print needs exactly one LABEL.json");
     if (a.format) fail(ExitCode::usage, "--format belongs to check");
     // Everything that can fail on bad input is checked before the module draws anything.
-    const Target target = parse_target(a.to ? *a.to : a.output ? *a.output : "-");
-    if (a.output && target.kind != Target::Kind::file &&
-        target.kind != Target::Kind::standard_output) {
-        fail(ExitCode::usage, "--output takes a file name; use --to for tcp:// and lp: targets");
-    }
+    const Target target = a.to ? parse_target(*a.to) : output_path_target(a.output.value_or("-"));
     JobInput input;
     read_job_input(a, input);
     JobStream stream;

@@ -8,6 +8,7 @@
 
 #include "data_limits.h"
 #include "errors.h"
+#include "form_name.h"
 #include "images.h"
 #include "json_text.h"
 #include "letter_case.h"
@@ -191,10 +192,24 @@ LineObject read_line(const Context& c, const json& o) {
     return line;
 }
 
+// "fill": "white" clears the area: the module fills it black and then reverses it, which leaves
+// it white whatever was there. "reverse": true is the older name for it.
+bool read_white_fill(const Context& c, const json& o) {
+    const std::string fill = c.string(o, "fill", "black");
+    if (fill != "black" && fill != "white") c.error("fill", "expected \"black\" or \"white\"");
+    const bool white = fill == "white";
+    if (o.contains("fill") && o.contains("reverse") && c.boolean(o, "reverse", false) != white) {
+        c.error("reverse",
+                "is " + std::string(white ? "false" : "true") + ", but \"fill\" is \"" + fill +
+                    "\" (\"reverse\": true means \"fill\": \"white\"); give only one of them");
+    }
+    return white || c.boolean(o, "reverse", false);
+}
+
 RectangleObject read_rectangle(const Context& c, const json& o) {
-    c.only_fields(o, {"type", "x", "y", "width", "height", "reverse"});
+    c.only_fields(o, {"type", "x", "y", "width", "height", "fill", "reverse"});
     return {c.length(o, "x"), c.length(o, "y"), c.length(o, "width", {}, true),
-            c.length(o, "height", {}, true), c.boolean(o, "reverse", false)};
+            c.length(o, "height", {}, true), read_white_fill(c, o)};
 }
 
 BoxObject read_box(const Context& c, const json& o) {
@@ -399,6 +414,17 @@ bool metric(const json& length) {
     return text.ends_with("mm") || text.ends_with("cm");
 }
 
+// The label's name, else its file's stem, as the name of its stored form.
+std::string read_form_name(const Context& c, const json& root, const std::filesystem::path& file) {
+    const std::string name = c.string(root, "name", file.stem().string());
+    if (const std::string problem = form_name_problem(name); !problem.empty()) {
+        if (root.contains("name")) c.error("name", problem);
+        c.error("name",
+                "missing, and the file's name \"" + name + "\" " + problem + "; give a \"name\"");
+    }
+    return form_name_for(name);
+}
+
 void add_fields(std::vector<std::string>& out, std::initializer_list<const Value*> values) {
     for (const Value* v : values) {
         if (v->variable() && std::find(out.begin(), out.end(), *v->field) == out.end())
@@ -448,7 +474,7 @@ Label parse_label(std::string_view text, const std::filesystem::path& file) {
     top.only_fields(root, {"$schema", "name", "width", "height", "copies", "printer", "objects"});
     Label label;
     label.source = file;
-    label.name = top.string(root, "name", file.stem().string());
+    label.name = read_form_name(top, root, file);
     label.width = top.length(root, "width", {}, true);
     label.unit = metric(root["width"]) ? "mm" : "in";
     label.height = top.length(root, "height", {}, true);

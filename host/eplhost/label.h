@@ -27,9 +27,9 @@ struct LineObject {  // horizontal or vertical line: a filled rectangle of the g
     std::int32_t x = 0, y = 0, length = 0, thickness = 0;
     bool vertical = false;
 };
-struct RectangleObject {  // filled rectangle; reverse inverts what lies under it
+struct RectangleObject {  // filled rectangle
     std::int32_t x = 0, y = 0, width = 0, height = 0;
-    bool reverse = false;
+    bool white = false;  // "fill": "white": the area is cleared of what was drawn there before
 };
 struct BoxObject {  // frame whose outer edge is the given rectangle
     std::int32_t x = 0, y = 0, width = 0, height = 0, thickness = 0;
@@ -92,7 +92,7 @@ inline constexpr std::int32_t max_copies = 99999;
 
 struct Label {
     std::filesystem::path source;
-    std::string name;  // label name; the stored form is named after it
+    std::string name;  // the name of the label's stored form in printer memory (form_name.h)
     std::int32_t width = 0, height = 0;
     std::string unit = "in";  // how messages state lengths: "mm" when the label gives its width so
     std::int32_t copies = 1;

@@ -1,9 +1,12 @@
 #include "output.h"
 
+#include <charconv>
+#include <cstdint>
 #include <filesystem>
 
 #include "destinations/destination.h"
 #include "errors.h"
+#include "letter_case.h"
 
 namespace epl2::eplhost {
 
@@ -34,8 +37,91 @@ std::unique_ptr<Destination> open_destination(const Target& target, std::ostream
     output_error(target, "unknown kind of target");
 }
 
+// The forms a target takes; each scheme matches whatever its letter case.
 constexpr std::string_view tcp_scheme = "tcp://";
 constexpr std::string_view lp_scheme = "lp:";
+constexpr std::string_view lp_default_queue = "lp";  // lp alone: lp chooses the queue
+constexpr std::string_view file_scheme = "file:";
+constexpr std::string_view accepted_targets =
+    "--to takes tcp://HOST[:PORT] (the port defaults to 9100), lp:QUEUE (lp alone: the default "
+    "queue) or file:PATH";
+
+// The raw port that EPL2 printers and print servers listen on for jobs.
+constexpr std::string_view default_raw_port = "9100";
+constexpr std::uint32_t highest_port = 65535;
+
+bool has_scheme(std::string_view text, std::string_view scheme) {
+    return text.size() >= scheme.size() &&
+           same_ignoring_case(text.substr(0, scheme.size()), scheme);
+}
+
+[[noreturn]] void refuse_target(std::string_view text, const std::string& why) {
+    fail(ExitCode::usage, "--to \"" + std::string(text) + "\": " + why);
+}
+
+bool all_digits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+std::string checked_port(std::string_view text, std::string_view port) {
+    std::uint32_t number = 0;
+    const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), number);
+    if (!all_digits(port) || error != std::errc() || number == 0 || number > highest_port) {
+        refuse_target(text, "the port \"" + std::string(port) + "\" is not a number from 1 to " +
+                                std::to_string(highest_port));
+    }
+    return std::to_string(number);
+}
+
+// tcp://HOST, tcp://HOST:PORT, tcp://[IPv6], tcp://[IPv6]:PORT
+Target tcp_target(std::string_view text) {
+    const std::string_view rest = text.substr(tcp_scheme.size());
+    std::string_view host = rest, port = default_raw_port;
+    if (rest.starts_with('[')) {
+        const auto close = rest.find(']');
+        if (close == std::string_view::npos)
+            refuse_target(text, "the IPv6 address lacks its \"]\", as in tcp://[::1]:9100");
+        host = rest.substr(1, close - 1);
+        const std::string_view after = rest.substr(close + 1);
+        if (!after.empty() && !after.starts_with(':'))
+            refuse_target(text, "expected :PORT after the IPv6 address, as in tcp://[::1]:9100");
+        if (!after.empty()) port = after.substr(1);
+    } else if (const auto colon = rest.find(':'); colon != std::string_view::npos) {
+        if (rest.find(':', colon + 1) != std::string_view::npos)
+            refuse_target(text, "an IPv6 address goes in brackets, as in tcp://[::1]:9100");
+        host = rest.substr(0, colon);
+        port = rest.substr(colon + 1);
+    }
+    if (host.empty()) refuse_target(text, "no host; expected tcp://HOST[:PORT]");
+    if (host.find('/') != std::string_view::npos)
+        refuse_target(text, "a printer's raw port takes no path; expected tcp://HOST[:PORT]");
+    Target target;
+    target.kind = Target::Kind::tcp;
+    target.host = host;
+    target.port = checked_port(text, port);
+    return target;
+}
+
+// HOST:PORT without its scheme, as a printer's address is often written.
+bool looks_like_host_and_port(std::string_view text) {
+    const auto colon = text.rfind(':');
+    if (colon == std::string_view::npos || colon == 0 || !all_digits(text.substr(colon + 1)))
+        return false;
+    const std::string_view host = text.substr(0, colon);
+    const bool bracketed = host.starts_with('[') && host.ends_with(']');
+    return host.find_first_of(bracketed ? "/\\" : "/\\:") == std::string_view::npos;
+}
+
+[[noreturn]] void refuse_unknown_target(std::string_view text) {
+    std::string hint;
+    if (looks_like_host_and_port(text)) {
+        hint = " (did you mean tcp://" + std::string(text) + "?)";
+    } else if (const auto scheme = text.find("://"); scheme != std::string_view::npos) {
+        hint = " (\"" + std::string(text.substr(0, scheme)) + "://\" is not supported)";
+    }
+    fail(ExitCode::usage, "--to \"" + std::string(text) + "\" is not a target" + hint + "; " +
+                              std::string(accepted_targets));
+}
 
 }  // namespace
 
@@ -46,48 +132,44 @@ std::string Target::describe() const {
         case Kind::file:
             return path;
         case Kind::tcp:
-            return std::string(tcp_scheme) + host + ":" + port;
+            return std::string(tcp_scheme) +
+                   (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + port;
         case Kind::lp:
-            return std::string(lp_scheme) + queue;
+            return queue.empty() ? std::string(lp_default_queue) : std::string(lp_scheme) + queue;
     }
     return {};
 }
 
 Target parse_target(std::string_view text) {
+    if (has_scheme(text, tcp_scheme)) return tcp_target(text);
     Target target;
-    if (text == "-" || text.empty()) return target;
-    if (text.starts_with(tcp_scheme)) {
-        std::string_view rest = text.substr(tcp_scheme.size());
-        std::string_view host, port;
-        if (rest.starts_with("[")) {  // [IPv6]:port
-            const auto close = rest.find("]:");
-            if (close != std::string_view::npos) {
-                host = rest.substr(1, close - 1);
-                port = rest.substr(close + 2);
-            }
-        } else if (const auto colon = rest.rfind(':'); colon != std::string_view::npos) {
-            host = rest.substr(0, colon);
-            port = rest.substr(colon + 1);
-        }
-        if (host.empty() || port.empty() ||
-            port.find_first_not_of("0123456789") != std::string_view::npos) {
-            fail(ExitCode::usage, "\"" + std::string(text) +
-                                      "\" is not tcp://HOST:PORT (the raw port is usually 9100)");
-        }
-        target.kind = Target::Kind::tcp;
-        target.host = host;
-        target.port = port;
-        return target;
-    }
-    if (text.starts_with(lp_scheme)) {
-        if (text.size() == lp_scheme.size())
-            fail(ExitCode::usage, "lp: needs a queue name, as in lp:Zebra");
+    if (same_ignoring_case(text, lp_default_queue) || has_scheme(text, lp_scheme)) {
         target.kind = Target::Kind::lp;
-        target.queue = text.substr(lp_scheme.size());
+        if (text.size() == lp_scheme.size()) {
+            refuse_target(text,
+                          "lp: needs a queue name, as in lp:Zebra; lp alone sends to the "
+                          "default queue");
+        }
+        if (text.size() > lp_scheme.size()) target.queue = text.substr(lp_scheme.size());
         return target;
     }
+    if (has_scheme(text, file_scheme)) {
+        if (text.size() == file_scheme.size())
+            refuse_target(text, "file: needs a path, as in file:out/job.epl");
+        target.kind = Target::Kind::file;
+        target.path = text.substr(file_scheme.size());
+        return target;
+    }
+    refuse_unknown_target(text);
+}
+
+Target output_path_target(std::string_view path) {
+    Target target;
+    if (path == "-" || path.empty()) return target;
+    if (has_scheme(path, tcp_scheme) || has_scheme(path, lp_scheme))
+        fail(ExitCode::usage, "--output takes a file name; use --to for tcp:// and lp: targets");
     target.kind = Target::Kind::file;
-    target.path = text;
+    target.path = path;
     return target;
 }
 

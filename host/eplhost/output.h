@@ -1,5 +1,5 @@
 // Where a job goes: a file (written to a temporary file that is renamed into place at the end),
-// standard output, a printer's raw TCP port, or a CUPS queue through `lp -d QUEUE -o raw`. The
+// standard output, a printer's raw TCP port, or a CUPS queue through `lp [-d QUEUE] -o raw`. The
 // job's bytes go on a block at a time as the module produces them, so a batch of any length
 // takes the same memory; a target reports success only when it took every byte.
 #pragma once
@@ -23,17 +23,25 @@ struct Target {
     std::string path;   // file
     std::string host;   // tcp
     std::string port;   // tcp
-    std::string queue;  // lp
+    std::string queue;  // lp; empty: lp's default queue
     [[nodiscard]] std::string describe() const;
 };
 
-// "-", "FILE", "tcp://HOST:PORT", "lp:QUEUE"; throws Failure (usage) for a malformed one.
+// --to: "tcp://HOST[:PORT]" (port 9100 when none is given; an IPv6 address in brackets),
+// "lp:QUEUE", "lp" (lp's default queue) or "file:PATH", schemes in any letter case. Throws
+// Failure (usage) for anything else: no other text ever becomes a file.
 Target parse_target(std::string_view text);
+
+// --output: a file, or "-" for standard output; a tcp:// or lp: target there is a usage error.
+Target output_path_target(std::string_view path);
+
+// The CUPS client's command for queueing a job.
+inline constexpr const char* default_lp_command = "lp";
 
 struct DeliveryOptions {
     std::chrono::milliseconds connect_timeout{10000};
     std::chrono::milliseconds write_timeout{10000};
-    std::string lp_command = "lp";  // the CUPS client; EPL2_LP overrides it
+    std::string lp_command = default_lp_command;  // EPL2_LP overrides it
 };
 
 // The job's bytes on their way to the target. Bytes written before the target is open wait

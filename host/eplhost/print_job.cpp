@@ -174,14 +174,17 @@ void JobDriver::prepare_model() {
     RecordView r = job_.record();
     // A module that reports no limit (0) imposes none.
     const auto check = [&](std::int32_t size, std::int32_t limit, const char* extent,
-                           const char* takes) {
+                           const char* takes, const auto& advice) {
         if (limit > 0 && size > limit) {
             label_error("the label is " + describe_length(size) + " " + extent + "; the " +
-                        printer_.model().name + " " + takes + " " + describe_length(limit));
+                        printer_.model().name + " " + takes + " " + describe_length(limit) +
+                        advice());
         }
     };
-    check(label.width, r.get(record::max_print_width), "wide", "prints at most");
-    check(label.height, r.get(record::max_label_length), "long", "with this memory takes at most");
+    check(label.width, r.get(record::max_print_width), "wide", "prints at most",
+          [] { return std::string(); });
+    check(label.height, r.get(record::max_label_length), "long", "with this memory takes at most",
+          [&] { return printer_.advice_for_length(label.height); });
     r.set(record::label_width, label.width);
     r.set(record::label_height, label.height);
     r.set(record::variable_mode, host_variable_mode);
@@ -288,7 +291,7 @@ void JobDriver::draw_object(const LabelObject& object) {
                 call(ep.drawline, o.x, o.y, o.x + w, o.y + h, 0, shade_black, 0, 0);
             } else if constexpr (std::is_same_v<T, RectangleObject>) {
                 call(ep.drawbckgnd, o.x, o.y, o.x + o.width, o.y + o.height,
-                     o.reverse ? shade_reverse : shade_black, 0, 0);
+                     o.white ? shade_reverse : shade_black, 0, 0);
             } else if constexpr (std::is_same_v<T, BoxObject>) {
                 // The module centres the border on the rectangle it gets; the label gives the
                 // outer edge.

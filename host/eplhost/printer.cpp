@@ -54,6 +54,11 @@ std::int32_t option_id_at(std::int32_t printer_type, std::int32_t position) {
                : option::end;
 }
 
+// "2 inches/sec" (#0): how a value names the choice, and its position.
+std::string describe_choice(const std::string& text, std::size_t position) {
+    return "\"" + text + "\" (" + choice_position_mark + std::to_string(position) + ")";
+}
+
 constexpr std::int32_t value_outside_every_range = std::numeric_limits<std::int32_t>::min();
 
 }  // namespace
@@ -131,10 +136,9 @@ std::string SetupOption::name() const {
 std::string SetupOption::describe_range() const {
     if (kind == kind_choice) {
         std::string out;
-        for (std::size_t i = 0; i < choices.size(); ++i) {
-            out += (i == 0 ? "" : ", ") + std::to_string(i) + " \"" + choices[i] + "\"";
-        }
-        return "one of " + out;
+        for (std::size_t i = 0; i < choices.size(); ++i)
+            out += (i == 0 ? "" : ", ") + describe_choice(choices[i], i);
+        return "one of " + out + "; " + choice_position_mark + "N selects a choice by its position";
     }
     if (kind == kind_length)
         return describe_length(range_min) + " to " + describe_length(range_max) + " (" +
@@ -243,24 +247,50 @@ const SetupOption& Printer::find_option(const std::string& name) const {
              " (see \"eplhost options --model " + std::to_string(model_.index) + "\")");
 }
 
+// A choice by its own text: the whole of it, or the words it starts with when only one choice
+// starts with those words ("2" for "2 inches/sec"); any letter case. A position only as "#N", so
+// that a number that a choice's text starts with is never taken for a position.
+std::optional<std::int32_t> Printer::find_choice(const SetupOption& option,
+                                                 std::string_view text) const {
+    text = trim(text);
+    if (text.starts_with(choice_position_mark)) return parse_integer(text.substr(1));
+    std::vector<std::size_t> starting;
+    for (std::size_t i = 0; i < option.choices.size(); ++i) {
+        const std::string_view choice = option.choices[i];
+        if (same_ignoring_case(choice, text)) return static_cast<std::int32_t>(i);
+        if (!text.empty() && choice.size() > text.size() && choice[text.size()] == ' ' &&
+            same_ignoring_case(choice.substr(0, text.size()), text))
+            starting.push_back(i);
+    }
+    if (starting.size() == 1) return static_cast<std::int32_t>(starting.front());
+    if (starting.size() > 1) {
+        std::vector<std::string> names;
+        for (const std::size_t i : starting) names.push_back(option.choices[i]);
+        fail(ExitCode::bad_printer, "option \"" + option.name() + "\": \"" + std::string(text) +
+                                        "\" is ambiguous: it could be " + join(names));
+    }
+    return std::nullopt;
+}
+
 std::int32_t Printer::parse_value(const SetupOption& option, const std::string& text) const {
     std::optional<std::int32_t> value;
     if (option.kind == kind_choice) {
-        for (std::size_t i = 0; i < option.choices.size() && !value; ++i) {
-            if (same_ignoring_case(option.choices[i], text)) value = static_cast<std::int32_t>(i);
-        }
-        if (!value) value = parse_integer(text);
+        value = find_choice(option, text);
     } else if (option.kind == kind_length) {
         value = parse_length(text);
     } else {
         value = parse_integer(text);
     }
     if (!value || *value < option.range_min || *value > option.range_max) {
+        const auto default_choice = static_cast<std::size_t>(option.value);
+        const std::string fallback =
+            option.kind == kind_choice && default_choice < option.choices.size()
+                ? describe_choice(option.choices[default_choice], default_choice)
+                : option.describe_value(option.value);
         fail(ExitCode::bad_printer, "option \"" + option.name() + "\": \"" + text +
                                         "\" is not accepted by the " + model_.name + "; expected " +
                                         option.describe_range() +
-                                        " (the module would use its default, " +
-                                        option.describe_value(option.value) + ")");
+                                        " (the module would use its default, " + fallback + ")");
     }
     return *value;
 }
@@ -286,6 +316,27 @@ std::int32_t Printer::value_of(const SetupOption& option) const {
 void Printer::save_options() {
     for (const SetupOption& option : options_)
         job_.call(job_.entry().savevar, option.position, value_of(option));
+}
+
+// The module derives the longest label from the memory the printer has: each choice is tried
+// through savevar, and then every option is saved again as it was chosen.
+std::string Printer::advice_for_length(std::int32_t length) {
+    const auto memory = std::find_if(options_.begin(), options_.end(), [](const SetupOption& o) {
+        return o.id == option::memory_available && o.kind == kind_choice;
+    });
+    std::optional<std::size_t> fits;
+    if (memory != options_.end()) {
+        for (std::size_t i = 0; i < memory->choices.size() && !fits; ++i) {
+            job_.call(job_.entry().savevar, memory->position, static_cast<std::int32_t>(i));
+            const std::int32_t limit = job_.record().get(record::max_label_length);
+            if (limit <= 0 || limit >= length) fits = i;
+        }
+        save_options();
+    }
+    if (!fits) return "; no setting of the " + model_.name + " takes a label that long";
+    const std::string name = memory->name();
+    const std::string& choice = memory->choices[*fits];
+    return "; set \"" + name + "\" to \"" + choice + "\" (--set \"" + name + "=" + choice + "\")";
 }
 
 std::vector<std::string> Printer::font_names() {

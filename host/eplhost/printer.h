@@ -30,6 +30,9 @@ std::vector<Model> read_models(const host::Module& module);
 // Failure (bad_printer) with the close matches otherwise.
 const Model& find_model(const std::vector<Model>& models, std::string_view wanted);
 
+// "#2": a choice by its position in the dialog's list rather than by its text.
+inline constexpr char choice_position_mark = '#';
+
 // One dialog position as getsetup answers it.
 struct SetupOption {
     std::int32_t position = 0;
@@ -62,6 +65,10 @@ class Printer {
 
     [[nodiscard]] std::int32_t value_of(const SetupOption& option) const;
 
+    // What lets the model take a label this long: "; set "Memory available" to "252" (...)",
+    // or that no setting does.
+    [[nodiscard]] std::string advice_for_length(std::int32_t length);
+
     // The module's font names (font_name_list), index = font index.
     [[nodiscard]] std::vector<std::string> font_names();
 
@@ -70,6 +77,8 @@ class Printer {
     [[nodiscard]] bool accepted(std::int32_t position, std::int32_t value);
     void find_range(SetupOption& option);
     [[nodiscard]] const SetupOption& find_option(const std::string& name) const;
+    [[nodiscard]] std::optional<std::int32_t> find_choice(const SetupOption& option,
+                                                          std::string_view text) const;
     [[nodiscard]] std::int32_t parse_value(const SetupOption& option,
                                            const std::string& text) const;
 

@@ -20,13 +20,13 @@ constexpr Unit units[] = {
     {"in", 1000.0}, {"pt", 1000.0 / 72.0}, {"", 1.0},
 };
 
+}  // namespace
+
 std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
     return s;
 }
-
-}  // namespace
 
 std::optional<std::int32_t> parse_length(std::string_view text) {
     text = trim(text);

@@ -15,6 +15,9 @@ std::optional<std::int32_t> parse_length(std::string_view text);
 // Whole numbers only ("12", "-3"); nothing for anything else.
 std::optional<std::int32_t> parse_integer(std::string_view text);
 
+// The text without the spaces and tabs around it.
+std::string_view trim(std::string_view s);
+
 // Thousandths of an inch as a short human text: "4.09in".
 std::string describe_length(std::int32_t thousandths);
 // The same in millimetres ("12.5mm") when `unit` is "mm", else in inches.

@@ -1,3 +1,6 @@
+#include <string>
+#include <vector>
+
 #include "destinations/destination.h"
 #include "os.h"
 
@@ -5,7 +8,7 @@ namespace epl2::eplhost {
 
 namespace {
 
-// `lp -d QUEUE -o raw` reading the job from a pipe as it is produced. lp queues the job only
+// `lp [-d QUEUE] -o raw` reading the job from a pipe as it is produced. lp queues the job only
 // once it has read all of it, so a job abandoned half way stops lp before that.
 class LpQueue final : public Destination {
    public:
@@ -26,19 +29,37 @@ class LpQueue final : public Destination {
     std::size_t written_ = 0;
 };
 
+// -d QUEUE: the queue, unless lp is to use its default; -o raw: the bytes go to the printer as
+// they are, unfiltered.
+std::vector<std::string> lp_arguments(const Target& target, const DeliveryOptions& options) {
+    std::vector<std::string> arguments = {options.lp_command};
+    if (!target.queue.empty()) arguments.insert(arguments.end(), {"-d", target.queue});
+    arguments.insert(arguments.end(), {"-o", "raw"});
+    return arguments;
+}
+
+// What is missing, and what to do about it.
+std::string cannot_run_message(const DeliveryOptions& options, const std::string& reason) {
+    if (options.lp_command != default_lp_command)
+        return "cannot run " + options.lp_command + " (named by EPL2_LP): " + reason;
+    return "cannot run lp: " + reason +
+           "; install the CUPS client (Debian: cups-client) or use --to tcp://HOST:PORT";
+}
+
 LpQueue::LpQueue(const Target& target, const DeliveryOptions& options)
     : target_(target), options_(options) {
     std::string reason;
-    // -d: the queue; -o raw: the bytes go to the printer as they are, unfiltered.
-    switch (lp_.start({options.lp_command, "-d", target.queue, "-o", "raw"}, reason)) {
+    switch (lp_.start(lp_arguments(target, options), reason)) {
         case os::PipedChild::Start::started:
             return;
         case os::PipedChild::Start::no_pipe:
             output_error(target, "cannot create a pipe: " + reason);
+        case os::PipedChild::Start::no_program:
+            output_error(target, cannot_run_message(options, reason));
         case os::PipedChild::Start::no_process:
             break;
     }
-    output_error(target, "cannot start lp: " + reason);
+    output_error(target, "cannot start " + options.lp_command + ": " + reason);
 }
 
 void LpQueue::put(std::string_view block) {
@@ -60,10 +81,8 @@ void LpQueue::put(std::string_view block) {
 void LpQueue::check_status() {
     const os::ExitStatus status = lp_.wait();
     if (status.exited && status.code == 0) return;
-    output_error(target_, status.exited && status.code == os::PipedChild::cannot_run
-                              ? "cannot run " + options_.lp_command
-                              : options_.lp_command + " failed (status " +
-                                    std::to_string(status.exited ? status.code : -1) + ")");
+    output_error(target_, options_.lp_command + " failed (status " +
+                              std::to_string(status.exited ? status.code : -1) + ")");
 }
 
 }  // namespace
