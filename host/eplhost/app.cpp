@@ -30,7 +30,8 @@ constexpr const char* usage_text = R"(usage:
                 [--output FILE | --to tcp://HOST:PORT | --to lp:QUEUE]
                 [--timeout SECONDS] [--module PATH]
   eplhost check LABEL.json [--model MODEL] [--set OPTION=VALUE ...] [--data RECORDS.csv|.json]
-                [--format text|json] [--module PATH]
+                [--data-encoding utf-8|latin1] [--charset PAGE] [--format text|json]
+                [--module PATH]
 
 MODEL is a model name (case-insensitive; a prefix that only one name has will do) or its index
 from `eplhost models`; without one the label's printer section decides, else "Zebra LP 2844".
