@@ -296,7 +296,10 @@ Conversion convert_with_iconv(std::string_view input, const std::string& to,
     std::size_t in_left = input.size();
     char* out = output.data();
     std::size_t out_left = output.size();
-    const std::size_t done = ::iconv(converter, &in, &in_left, &out, &out_left);
+    std::size_t done = ::iconv(converter, &in, &in_left, &out, &out_left);
+    // A converter that holds a character back, to combine it with the next, gives it up here.
+    if (done != static_cast<std::size_t>(-1))
+        done = ::iconv(converter, nullptr, nullptr, &out, &out_left);
     ::iconv_close(converter);
     if (done == static_cast<std::size_t>(-1))
         return {Conversion::Result::unconvertible, {}, input.size() - in_left};

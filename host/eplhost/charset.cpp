@@ -141,11 +141,14 @@ PageText to_code_page(std::string_view utf8, const CodePage& page) {
         case os::Conversion::Result::converted:
             return {std::move(converted.bytes), {}};
         case os::Conversion::Result::unconvertible: {
-            const std::string character = describe_character(utf8, converted.offset);
-            const std::size_t length = utf8_character_at(utf8, converted.offset).length;
+            // The start of the character the converter stopped at; one that stopped at the very
+            // end names the last.
+            std::size_t at = std::min(converted.offset, utf8.size() - 1);
+            while (at > 0 && is_continuation_byte(utf8[at])) --at;
+            const std::size_t length = utf8_character_at(utf8, at).length;
             return {{},
-                    character + ", is not in code page " + std::string(page.name) + "; " +
-                        page_holding(utf8.substr(converted.offset, length))};
+                    describe_character(utf8, at) + ", is not in code page " +
+                        std::string(page.name) + "; " + page_holding(utf8.substr(at, length))};
         }
         case os::Conversion::Result::unavailable:
             break;
