@@ -1,13 +1,14 @@
 // What the host side asks of the operating system: loading the driver module, a TCP connection
-// to a printer, a program fed through a pipe (lp), files committed to disk, and the console.
+// to a printer, a program fed through a pipe (lp), files committed to disk, the console, and the
+// system's converters between UTF-8 and 8-bit code pages.
 // os_posix.cpp and os_windows.cpp each answer all of it, and the build picks one; no other file
 // of the host library or of eplhost tests the platform.
 #pragma once
 
+#include <cerrno>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -186,5 +187,28 @@ bool commit_to_disk(std::FILE* file);
 void use_binary_standard_output();
 
 bool standard_error_is_terminal();
+
+// ---- text in 8-bit code pages ---------------------------------------------------------------
+
+// Code pages go by the numbers Windows gives them (437, 850, 1252); ISO-8859-1 is 28591.
+inline constexpr int code_page_latin1 = 28591;
+
+struct Conversion {
+    enum class Result {
+        converted,
+        unconvertible,  // a character of the input has no place in the other encoding
+        unavailable,    // the system has no converter for the code page
+    };
+    Result result = Result::converted;
+    std::string bytes;       // converted: the whole text in its new encoding
+    std::size_t offset = 0;  // unconvertible: where the first such character starts in the input
+};
+
+// Valid UTF-8 (the caller checks it) in an 8-bit code page. No character is ever replaced by a
+// look-alike or a default one: the first that the page does not hold stops the conversion.
+Conversion convert_from_utf8(std::string_view utf8, int code_page);
+
+// Text in an 8-bit code page as UTF-8; a byte the page leaves undefined stops the conversion.
+Conversion convert_to_utf8(std::string_view text, int code_page);
 
 }  // namespace epl2::os

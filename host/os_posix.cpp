@@ -2,6 +2,7 @@
 #include <arpa/inet.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <iconv.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -290,6 +291,50 @@ void use_binary_standard_output() {}  // POSIX writes bytes as they are
 
 bool standard_error_is_terminal() {
     return ::isatty(::fileno(stderr)) != 0;
+}
+
+// ---- text in 8-bit code pages ---------------------------------------------------------------
+
+namespace {
+
+// glibc's name of a code page.
+std::string iconv_name(int code_page) {
+    return code_page == code_page_latin1 ? "ISO-8859-1" : "CP" + std::to_string(code_page);
+}
+
+// iconv without //TRANSLIT or //IGNORE: a character the target lacks is an error, never a
+// replacement.
+Conversion convert_with_iconv(std::string_view input, const std::string& to,
+                              const std::string& from) {
+    const iconv_t converter = ::iconv_open(to.c_str(), from.c_str());
+    if (converter == reinterpret_cast<iconv_t>(static_cast<std::intptr_t>(-1)))
+        return {Conversion::Result::unavailable, {}, 0};
+    // Between UTF-8 and an 8-bit page a character takes at most three bytes for each byte it
+    // took before, so the output never runs out of room.
+    std::string output(3 * input.size(), '\0');
+    char* in = const_cast<char*>(input.data());  // iconv never writes through it
+    std::size_t in_left = input.size();
+    char* out = output.data();
+    std::size_t out_left = output.size();
+    std::size_t done = ::iconv(converter, &in, &in_left, &out, &out_left);
+    // A converter that holds a character back, to combine it with the next, gives it up here.
+    if (done != static_cast<std::size_t>(-1))
+        done = ::iconv(converter, nullptr, nullptr, &out, &out_left);
+    ::iconv_close(converter);
+    if (done == static_cast<std::size_t>(-1))
+        return {Conversion::Result::unconvertible, {}, input.size() - in_left};
+    output.resize(output.size() - out_left);
+    return {Conversion::Result::converted, std::move(output), 0};
+}
+
+}  // namespace
+
+Conversion convert_from_utf8(std::string_view utf8, int code_page) {
+    return convert_with_iconv(utf8, iconv_name(code_page), "UTF-8");
+}
+
+Conversion convert_to_utf8(std::string_view text, int code_page) {
+    return convert_with_iconv(text, "UTF-8", iconv_name(code_page));
 }
 
 }  // namespace epl2::os

@@ -218,4 +218,79 @@ bool standard_error_is_terminal() {
     return _isatty(_fileno(stderr)) != 0;
 }
 
+// ---- text in 8-bit code pages ---------------------------------------------------------------
+
+namespace {
+
+// The text as UTF-16; nothing when a byte sequence is not a character of the code page.
+std::optional<std::wstring> to_wide(std::string_view text, UINT code_page) {
+    if (text.empty()) return std::wstring();
+    const int length = static_cast<int>(text.size());
+    const int size =
+        MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
+    if (size <= 0) return std::nullopt;
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), length, wide.data(), size);
+    return wide;
+}
+
+// UTF-16 in the code page; nothing when a character has no place in it. WC_NO_BEST_FIT_CHARS
+// and the used-default flag keep Windows from printing a look-alike or a '?' in its place.
+std::optional<std::string> from_wide(const std::wstring& wide, UINT code_page) {
+    if (wide.empty()) return std::string();
+    const bool utf8 = code_page == CP_UTF8;  // which takes neither the flag nor the check
+    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const int length = static_cast<int>(wide.size());
+    BOOL used_default = FALSE;
+    BOOL* check = utf8 ? nullptr : &used_default;
+    const int size =
+        WideCharToMultiByte(code_page, flags, wide.data(), length, nullptr, 0, nullptr, check);
+    if (size <= 0 || used_default) return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(code_page, flags, wide.data(), length, bytes.data(), size, nullptr, check);
+    if (used_default) return std::nullopt;
+    return bytes;
+}
+
+std::optional<std::string> convert(std::string_view text, UINT from, UINT to) {
+    const auto wide = to_wide(text, from);
+    if (!wide) return std::nullopt;
+    return from_wide(*wide, to);
+}
+
+// The bytes of the character that starts at `at`: in UTF-8, a lead byte and its continuation
+// bytes; in an 8-bit page, one byte.
+std::size_t character_length(std::string_view text, std::size_t at, UINT code_page) {
+    std::size_t length = 1;
+    if (code_page != CP_UTF8) return length;
+    while (at + length < text.size() &&
+           (static_cast<unsigned char>(text[at + length]) & 0xC0) == 0x80)
+        ++length;
+    return length;
+}
+
+Conversion convert_text(std::string_view text, UINT from, UINT to) {
+    const UINT page = from == CP_UTF8 ? to : from;
+    if (!IsValidCodePage(page)) return {Conversion::Result::unavailable, {}, 0};
+    if (auto whole = convert(text, from, to)) return {Conversion::Result::converted, *whole, 0};
+    // A character at a time, only to find the first that stopped the whole.
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = character_length(text, at, from);
+        if (!convert(text.substr(at, length), from, to))
+            return {Conversion::Result::unconvertible, {}, at};
+        at += length;
+    }
+    return {Conversion::Result::unconvertible, {}, 0};
+}
+
+}  // namespace
+
+Conversion convert_from_utf8(std::string_view utf8, int code_page) {
+    return convert_text(utf8, CP_UTF8, static_cast<UINT>(code_page));
+}
+
+Conversion convert_to_utf8(std::string_view text, int code_page) {
+    return convert_text(text, static_cast<UINT>(code_page), CP_UTF8);
+}
+
 }  // namespace epl2::os

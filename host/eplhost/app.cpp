@@ -6,6 +6,7 @@
 #include <optional>
 #include <sstream>
 
+#include "charset.h"
 #include "errors.h"
 #include "findings.h"
 #include "label.h"
@@ -25,9 +26,11 @@ constexpr const char* usage_text = R"(usage:
   eplhost models [--module PATH]
   eplhost options [--model MODEL] [--set OPTION=VALUE ...] [--module PATH]
   eplhost print LABEL.json [--model MODEL] [--set OPTION=VALUE ...] [--data RECORDS.csv|.json]
-                [--copies N] [--output FILE | --to TARGET] [--timeout SECONDS] [--module PATH]
+                [--data-encoding utf-8|latin1] [--charset PAGE] [--copies N]
+                [--output FILE | --to TARGET] [--timeout SECONDS] [--module PATH]
   eplhost check LABEL.json [--model MODEL] [--set OPTION=VALUE ...] [--data RECORDS.csv|.json]
-                [--format text|json] [--module PATH]
+                [--data-encoding utf-8|latin1] [--charset PAGE] [--format text|json]
+                [--module PATH]
 
 MODEL is a model name (case-insensitive; a prefix that only one name has will do) or its index
 from `eplhost models`; without one the label's printer section decides, else "Zebra LP 2844".
@@ -35,6 +38,10 @@ OPTION is a setup prompt without its colon ("Darkness", "Print speed") or its op
 TARGET is tcp://HOST[:PORT] (a printer's raw port, 9100 when none is given), lp:QUEUE (a CUPS
 queue; lp alone: the default queue) or file:PATH. Without --output or --to the job goes to
 standard output (also --output -).
+The job selects the printer's code page PAGE and prints all text in it; a character it lacks is
+refused. PAGE is windows-1252 (without --charset the label's printer section decides, else this),
+windows-1250 to windows-1255, cp437, cp737, cp850, cp852, cp855, cp857, cp860 to cp863, cp865,
+cp866 or cp869. CSV records are UTF-8, or Latin-1 with --data-encoding latin1.
 The driver module is epl2drv beside the program, or $EPL2_MODULE, or --module PATH.
 
 exit status: 0 done; 2 command line; 3 label, records or images; 4 model, option or value;
@@ -49,11 +56,28 @@ struct Arguments {
     std::string command;
     std::vector<std::string> positional;
     std::optional<std::string> model, data, output, to, module, format;
+    const CodePage* charset = nullptr;
+    std::optional<DataEncoding> data_encoding;
     std::optional<std::int32_t> copies;
     std::optional<std::int32_t> timeout_seconds;
     std::vector<std::pair<std::string, std::string>> settings;
     bool help = false;
 };
+
+const CodePage* parse_charset(const std::string& name) {
+    const CodePage* page = find_code_page(name);
+    if (page == nullptr)
+        fail(ExitCode::usage, "--charset expects a code page the printer can select, not \"" +
+                                  name + "\": " + code_page_names());
+    return page;
+}
+
+DataEncoding parse_data_encoding(const std::string& name) {
+    const std::optional<DataEncoding> encoding = find_data_encoding(name);
+    if (!encoding)
+        fail(ExitCode::usage, "--data-encoding expects utf-8 or latin1, not \"" + name + "\"");
+    return *encoding;
+}
 
 Arguments parse_arguments(const std::vector<std::string>& args) {
     Arguments a;
@@ -69,6 +93,10 @@ Arguments parse_arguments(const std::vector<std::string>& args) {
             a.model = next();
         } else if (arg == "--data") {
             a.data = next();
+        } else if (arg == "--data-encoding") {
+            a.data_encoding = parse_data_encoding(next());
+        } else if (arg == "--charset") {
+            a.charset = parse_charset(next());
         } else if (arg == "--output" || arg == "-o") {
             a.output = next();
         } else if (arg == "--to") {
@@ -109,6 +137,7 @@ Arguments parse_arguments(const std::vector<std::string>& args) {
         }
     }
     if (a.output && a.to) fail(ExitCode::usage, "give either --output or --to, not both");
+    if (a.data_encoding && !a.data) fail(ExitCode::usage, "--data-encoding needs --data");
     return a;
 }
 
@@ -185,6 +214,17 @@ class PrinterSession {
     Printer printer_;
 };
 
+// The command line's code page, else the label's, else the default.
+const CodePage& choose_code_page(const Arguments& a, const Label& label) {
+    const CodePage& page = a.charset               ? *a.charset
+                           : label.printer.charset ? *label.printer.charset
+                                                   : default_code_page();
+    if (!can_convert_to(page))
+        fail(ExitCode::usage, "this system cannot convert text to code page " +
+                                  std::string(page.name) + "; choose another with --charset");
+    return page;
+}
+
 class ProgressBar {
    public:
     ProgressBar(std::ostream& err, bool shown) : err_(err), shown_(shown) {}
@@ -213,6 +253,7 @@ constexpr std::size_t findings_shown_by_print = 20;
 // The label and records of a print or check, read and checked against each other.
 struct JobInput {
     Label label;
+    const CodePage* code_page = nullptr;
     std::optional<RecordsFile> records;
 };
 
@@ -220,8 +261,9 @@ void read_job_input(const Arguments& a, JobInput& input) {
     if (a.positional.size() != 1)
         fail(ExitCode::usage, a.command + " needs exactly one LABEL.json");
     input.label = load_label(a.positional.front());
+    input.code_page = &choose_code_page(a, input.label);
     if (a.data) {
-        input.records.emplace(*a.data);
+        input.records.emplace(*a.data, a.data_encoding.value_or(DataEncoding::utf8));
         if (input.records->summary().count == 0)
             fail(ExitCode::bad_input, *a.data + ": holds no records");
     }
@@ -233,6 +275,7 @@ JobPlan plan_for(const Arguments& a, const JobInput& input, Findings& findings) 
     plan.label = &input.label;
     plan.records = input.records ? &*input.records : nullptr;
     plan.copies = a.copies.value_or(input.label.copies);
+    plan.code_page = input.code_page;
     plan.findings = &findings;
     return plan;
 }
@@ -280,6 +323,8 @@ int print(const Arguments& a, Io& io) {
     JobInput input;
     read_job_input(a, input);
     JobStream stream;
+    // Ahead of the module's first byte: the printer reads all text of the job in this page.
+    stream.write(select_code_page(*input.code_page));
     PrinterSession session(a, io, stream, &input.label);
     Printer& printer = session.printer();
     printer.save_options();

@@ -37,4 +37,13 @@ inline std::size_t escaped_length(std::string_view data) {
                                                   [](char c) { return c == '"' || c == '\\'; }));
 }
 
+// The same for UTF-8 text before its conversion to the job's code page, where each character
+// becomes one byte: the bytes that continue a character take no place.
+inline std::size_t escaped_characters(std::string_view utf8) {
+    return escaped_length(utf8) -
+           static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+               return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+           }));
+}
+
 }  // namespace epl2::eplhost

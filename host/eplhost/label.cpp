@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "charset.h"
 #include "data_limits.h"
 #include "errors.h"
 #include "form_name.h"
@@ -170,11 +171,11 @@ class Context {
 void check_data_length(const Context& c, std::string_view field, const Value& v,
                        std::size_t limit) {
     if (v.variable()) return;
-    const std::size_t length = escaped_length(v.text);
+    const std::size_t length = escaped_characters(v.text);
     if (length > limit) {
         c.error(field, "is " + std::to_string(length) + " characters long" +
-                           (length > v.text.size() ? " with its escapes" : "") + "; at most " +
-                           std::to_string(limit) + " fit");
+                           (escaped_length(v.text) > v.text.size() ? " with its escapes" : "") +
+                           "; at most " + std::to_string(limit) + " fit");
     }
 }
 
@@ -370,8 +371,12 @@ ObjectKind read_object(const Context& c, const json& o, const std::filesystem::p
 
 PrinterSection read_printer(const Context& c, const json& p) {
     if (!p.is_object()) c.error("printer", "expected an object with \"model\" and \"options\"");
-    c.only_fields(p, {"model", "options"});
+    c.only_fields(p, {"model", "options", "charset"});
     PrinterSection section;
+    if (const auto name = p.find("charset"); name != p.end()) {
+        section.charset = name->is_string() ? find_code_page(name->get<std::string>()) : nullptr;
+        if (section.charset == nullptr) c.error("charset", "expected one of " + code_page_names());
+    }
     if (const auto m = p.find("model"); m != p.end()) {
         if (m->is_string())
             section.model = m->get<std::string>();

@@ -82,8 +82,12 @@ struct LabelObject {
     bool clip = false;  // "overflow": "clip": the printer may cut what lies past the label's edge
 };
 
+struct CodePage;  // charset.h
+
 struct PrinterSection {
     std::optional<std::string> model;
+    // The code page the label's text prints in; null when the label names none.
+    const CodePage* charset = nullptr;
     std::vector<std::pair<std::string, std::string>> options;  // name or id, value text
 };
 

@@ -111,7 +111,16 @@ class JobDriver {
         }
     }
 
+    // The value as the printer reads it, in the job's code page.
     std::string resolve(const LabelObject& object, std::string_view field, const Value& value) {
+        const std::string utf8 = resolve_utf8(object, field, value);
+        PageText text = to_code_page(utf8, *plan_.code_page);
+        if (!text.fault.empty()) object_error(object, field, text.fault);
+        return std::move(text.bytes);
+    }
+
+    std::string resolve_utf8(const LabelObject& object, std::string_view field,
+                             const Value& value) {
         if (!value.variable()) return value.text;
         columns_[std::string(field)] = *value.field;
         std::string text = value.text;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "charset.h"
 #include "findings.h"
 #include "label.h"
 #include "printer.h"
@@ -36,6 +37,8 @@ struct JobPlan {
     const Label* label = nullptr;
     const RecordsFile* records = nullptr;  // null: one label with the fields' defaults
     std::int32_t copies = 1;
+    // Every text and datum goes to the module in this page; the job must select it first.
+    const CodePage* code_page = &default_code_page();
     // Called after each record with the number done and the total.
     std::function<void(std::size_t, std::size_t)> progress;
     // Where check_job puts what it finds.

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <fstream>
 #include <optional>
 #include <set>
 
+#include "charset.h"
 #include "errors.h"
 #include "json_text.h"
 #include "letter_case.h"
@@ -175,19 +177,50 @@ std::string header_fault(const CsvRow& header, const std::filesystem::path& sour
     return {};
 }
 
+// The row's fields as UTF-8: converted from Latin-1, or checked to be UTF-8 already. Empty, or
+// the fault of the first field that is not, on the line where its first stray byte lies.
+std::string as_utf8(CsvRow& row, const std::vector<std::string>* columns, DataEncoding encoding,
+                    const std::filesystem::path& source) {
+    std::size_t line = row.line;
+    for (std::size_t c = 0; c < row.fields.size(); ++c) {
+        std::string& field = row.fields[c];
+        if (encoding == DataEncoding::latin1) {
+            field = latin1_to_utf8(field);
+            continue;
+        }
+        const std::optional<std::size_t> stray = invalid_utf8_at(field);
+        const std::string_view before =
+            std::string_view(field).substr(0, stray.value_or(field.size()));
+        line += static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
+        if (!stray) continue;
+        char byte[8];
+        std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(field[*stray]));
+        const std::string column = columns != nullptr && c < columns->size()
+                                       ? "column \"" + (*columns)[c] + "\""
+                                       : "column " + std::to_string(c + 1);
+        return source.string() + " line " + std::to_string(line) + ": " + column +
+               " holds the byte " + byte +
+               ", which is not UTF-8; a Latin-1 (ISO-8859-1) file needs --data-encoding latin1";
+    }
+    return {};
+}
+
 RecordsSummary read_csv(TextSource& text, const std::filesystem::path& source,
-                        const RecordHandler& each) {
+                        const RecordHandler& each, DataEncoding encoding) {
     RecordSink sink(source, each);
     bool header_read = false;
     std::size_t number = 0;
     split_csv(text, source, [&](CsvRow& row) {
         if (sink.faulty()) return;
-        if (!header_read) {
-            header_read = true;
+        const bool header = !header_read;
+        header_read = true;
+        sink.refuse(as_utf8(row, header ? nullptr : &sink.columns(), encoding, source));
+        if (header) {
             sink.refuse(header_fault(row, source));
             sink.columns() = std::move(row.fields);
             return;
         }
+        if (sink.faulty()) return;
         const std::vector<std::string>& columns = sink.columns();
         const std::string where = "line " + std::to_string(row.line);
         if (row.fields.size() != columns.size()) {
@@ -319,7 +352,8 @@ bool json_file(const std::filesystem::path& file) {
     return lower_case(file.extension().string()) == ".json";
 }
 
-Records keep_rows(std::string_view text, const std::filesystem::path& source, bool json) {
+Records keep_rows(std::string_view text, const std::filesystem::path& source, bool json,
+                  DataEncoding encoding) {
     Records records;
     const RecordHandler keep = [&](const Record& r) { records.rows.push_back(r); };
     RecordsSummary summary;
@@ -327,7 +361,7 @@ Records keep_rows(std::string_view text, const std::filesystem::path& source, bo
         summary = read_json(text, source, keep, [&] { return text; });
     } else {
         TextSource in(text, source);
-        summary = read_csv(in, source, keep);
+        summary = read_csv(in, source, keep, encoding);
     }
     records.source = summary.source;
     records.columns = std::move(summary.columns);
@@ -336,12 +370,16 @@ Records keep_rows(std::string_view text, const std::filesystem::path& source, bo
 
 // `file` is read, `source` named in messages.
 RecordsSummary read_records_from(const std::filesystem::path& file,
-                                 const std::filesystem::path& source, const RecordHandler& each) {
+                                 const std::filesystem::path& source, const RecordHandler& each,
+                                 DataEncoding encoding) {
+    if (json_file(source) && encoding != DataEncoding::utf8)
+        fail(ExitCode::usage,
+             source.string() + ": JSON records are always UTF-8; --data-encoding is for CSV");
     std::ifstream in = open_input_file(file);
     if (json_file(source))
         return read_json(in, source, each, [&] { return read_input_file(file); });
     TextSource text(in, source);
-    return read_csv(text, source, each);
+    return read_csv(text, source, each, encoding);
 }
 
 // A copy of what the pipe or device gives, in a file of its own; empty for a regular file.
@@ -378,13 +416,15 @@ std::filesystem::path spool_if_unrepeatable(const std::filesystem::path& file) {
 
 }  // namespace
 
-RecordsSummary read_records(const std::filesystem::path& file, const RecordHandler& each) {
-    return read_records_from(file, file, each);
+RecordsSummary read_records(const std::filesystem::path& file, const RecordHandler& each,
+                            DataEncoding encoding) {
+    return read_records_from(file, file, each, encoding);
 }
 
-RecordsFile::RecordsFile(const std::filesystem::path& file) : spool_(spool_if_unrepeatable(file)) {
+RecordsFile::RecordsFile(const std::filesystem::path& file, DataEncoding encoding)
+    : spool_(spool_if_unrepeatable(file)), encoding_(encoding) {
     try {
-        summary_ = read_records_from(spool_.empty() ? file : spool_, file, {});
+        summary_ = read_records_from(spool_.empty() ? file : spool_, file, {}, encoding_);
     } catch (...) {
         std::error_code ignored;
         if (!spool_.empty()) std::filesystem::remove(spool_, ignored);
@@ -399,17 +439,19 @@ RecordsFile::~RecordsFile() {
 
 void RecordsFile::read(const RecordHandler& each) const {
     const std::filesystem::path& source = summary_.source;
-    const RecordsSummary again = read_records_from(spool_.empty() ? source : spool_, source, each);
+    const RecordsSummary again =
+        read_records_from(spool_.empty() ? source : spool_, source, each, encoding_);
     if (again.count != summary_.count || again.columns != summary_.columns)
         fail(ExitCode::bad_input, source.string() + ": changed while the job ran");
 }
 
-Records parse_csv(std::string_view text, const std::filesystem::path& source) {
-    return keep_rows(text, source, false);
+Records parse_csv(std::string_view text, const std::filesystem::path& source,
+                  DataEncoding encoding) {
+    return keep_rows(text, source, false, encoding);
 }
 
 Records parse_json_records(std::string_view text, const std::filesystem::path& source) {
-    return keep_rows(text, source, true);
+    return keep_rows(text, source, true, DataEncoding::utf8);
 }
 
 }  // namespace epl2::eplhost
