@@ -32,6 +32,12 @@ void Bitmap::invert(int x, int y) {
     byte = static_cast<std::uint8_t>(byte ^ (0x80u >> (x % 8)));
 }
 
+void Bitmap::extend_to(int height) {
+    if (height <= height_) return;
+    height_ = height;
+    bits_.resize(static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height_), 0);
+}
+
 std::size_t Bitmap::black_count() const {
     std::size_t count = 0;
     for (int y = 0; y < height_; ++y)

@@ -53,5 +53,7 @@ bool take_into_form(Printer& printer, const Command& command);
 // At the end of the stream: a recall still waiting for data draws with what came, and a form
 // left open is reported.
 void finish_forms(Printer& printer);
+// At the end of the stream: the note on labels printed without a known length.
+void finish_printing(Printer& printer);
 
 }  // namespace eplview

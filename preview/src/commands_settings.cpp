@@ -30,6 +30,7 @@ void label_length(Printer& printer, const Command& command, std::string_view res
                                   std::to_string(max_label_length_dots) + " dots");
     Summary& summary = printer.summary;
     summary.length = std::min(*length, max_label_length_dots);
+    summary.length_as_drawn = false;
     summary.gap = *gap;
     summary.black_mark = black_mark;
     summary.gap_offset = offset;

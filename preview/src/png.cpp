@@ -3,10 +3,10 @@
 #include <png.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 
 #include "eplview/eplview.h"
+#include "whole_file.h"
 
 namespace eplview {
 namespace {
@@ -74,19 +74,11 @@ std::vector<std::uint8_t> encode_png(const Bitmap& image, int dpi) {
     return out;
 }
 
-// Readers watching the directory (the virtual printer's clients) must never see half a file, so
-// the file is completed under a temporary name and then renamed into place.
 bool write_png(const Bitmap& image, int dpi, const std::string& path) {
     std::vector<std::uint8_t> bytes = encode_png(image, dpi);
-    if (bytes.empty()) return false;
-    std::string temporary = path + ".part";
-    std::error_code error;
-    if (write_file(bytes, temporary)) {
-        std::filesystem::rename(temporary, path, error);
-        if (!error) return true;
-    }
-    std::filesystem::remove(temporary, error);
-    return false;
+    return !bytes.empty() && write_whole_file(path, [&bytes](const std::string& temporary) {
+        return write_file(bytes, temporary);
+    });
 }
 
 Bitmap read_png(const std::string& path) {

@@ -107,6 +107,12 @@ struct PendingRecall {
     std::vector<std::string> values;
 };
 
+// Labels printed while no length was known, each as long as what was drawn on it.
+struct LengthsAsDrawn {
+    std::size_t offset = 0, line = 1;  // of the first one's P
+    int shortest = 0, longest = 0;
+};
+
 struct Printer {
     explicit Printer(const Options& options);
 
@@ -145,6 +151,9 @@ struct Printer {
     // clockwise by rotation quarter turns about that point.
     void place(const Command& command, const Bitmap& image, int x, int y, int rotation, Paint how,
                Scale scale = {});
+    // While the label length is not known the buffer grows down to the lowest row an object
+    // reaches (bottom, exclusive), up to the longest label.
+    void grow_to(int bottom);
 
     // ---- state ---------------------------------------------------------------------------------
     Summary summary;  // the settings the stream chose
@@ -154,7 +163,9 @@ struct Printer {
     bool drawn = false;  // objects drawn since the image buffer was last cleared
     std::vector<Label> labels;
     std::size_t label_bytes = 0;  // image bytes of the labels kept
-    Store<Form> forms;            // total: commands in all forms
+    bool as_fed = false;          // ZB labels kept in feed order, not turned upright
+    std::optional<LengthsAsDrawn> lengths_as_drawn;
+    Store<Form> forms;  // total: commands in all forms
     std::optional<FormBeingStored> storing;
     std::optional<PendingRecall> recall;
     std::map<int, std::string> variables;  // while a recalled form is drawn
