@@ -169,6 +169,26 @@ void Printer::paint(int x, int y, bool mark, Paint how) {
     }
 }
 
+void Printer::paint_span(int y, int x0, int x1, bool mark, Paint how) {
+    if (x1 <= x0) return;
+    drawn = true;
+    work += static_cast<std::uint64_t>(x1 - x0);
+    switch (how) {
+        case Paint::black:
+            if (mark) buffer.set_span(y, x0, x1, true);
+            break;
+        case Paint::white:
+            if (mark) buffer.set_span(y, x0, x1, false);
+            break;
+        case Paint::invert:
+            if (mark) buffer.invert_span(y, x0, x1);
+            break;
+        case Paint::reverse:
+            buffer.set_span(y, x0, x1, !mark);
+            break;
+    }
+}
+
 void Printer::check_inside(const Command& command, Box box) {
     if (box.x0 >= 0 && box.y0 >= 0 && box.x1 <= buffer.width() && box.y1 <= buffer.height()) return;
     warn(command, name_of(command) + ": object reaches outside the label (dots " +
@@ -187,9 +207,9 @@ void Printer::fill(const Command& command, long x, long y, long width, long heig
     Box box{dots(x), dots(y), dots(x + width), dots(y + height)};
     grow_to(box.y1);
     check_inside(command, box);
+    const int x0 = std::max(box.x0, 0), x1 = std::min(box.x1, buffer.width());
     for (int py = std::max(box.y0, 0); py < std::min(box.y1, buffer.height()); ++py)
-        for (int px = std::max(box.x0, 0); px < std::min(box.x1, buffer.width()); ++px)
-            paint(px, py, true, how);
+        paint_span(py, x0, x1, true, how);
 }
 
 namespace {
@@ -245,11 +265,31 @@ void Printer::place(const Command& command, const Bitmap& image, int x, int y, i
     // Only the part of the image that lands on the label is visited: a field far outside it or
     // cut by its edge costs no more than what shows.
     auto [us, vs] = on_label(x, y, rotation, w, h, buffer.width(), buffer.height());
-    for (int v = vs.first; v < vs.second; ++v)
+    for (int v = vs.first; v < vs.second; ++v) {
+        if ((rotation & 1) == 0) {
+            place_row(image, x, y, rotation, v, us, how, scale);
+            continue;
+        }
         for (int u = us.first; u < us.second; ++u) {
             auto [px, py] = turned(x, y, rotation, u, v);
             paint(px, py, image.black(u / scale.across, v / scale.down), how);
         }
+    }
+}
+
+void Printer::place_row(const Bitmap& image, int x, int y, int rotation, int v,
+                        std::pair<int, int> us, Paint how, Scale scale) {
+    const int source_row = v / scale.down;
+    for (int u = us.first; u < us.second;) {
+        const bool mark = image.black(u / scale.across, source_row);
+        int end = u + 1;
+        while (end < us.second && image.black(end / scale.across, source_row) == mark) ++end;
+        if ((rotation & 3) == 0)
+            paint_span(y + v, x + u, x + end, mark, how);
+        else  // half turned: the row runs right to left, one row up from the bottom
+            paint_span(y - 1 - v, x - end, x - u, mark, how);
+        u = end;
+    }
 }
 
 }  // namespace eplview

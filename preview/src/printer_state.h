@@ -177,6 +177,11 @@ struct Printer {
 
    private:
     void paint(int x, int y, bool mark, Paint how);
+    // The dots [x0, x1) of row y, all marked or all not, as paint would leave them one by one.
+    void paint_span(int y, int x0, int x1, bool mark, Paint how);
+    // One row of an image placed unturned (rotation 0) or half turned (2), in runs of like dots.
+    void place_row(const Bitmap& image, int x, int y, int rotation, int v, std::pair<int, int> us,
+                   Paint how, Scale scale);
     void check_inside(const Command& command, Box box);
 };
 

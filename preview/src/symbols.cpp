@@ -278,8 +278,7 @@ void draw_rows(const zint_symbol& symbol, Widths widths, int narrow, int wide, B
         int x = 0;
         for (const auto& element : row_elements(symbol, row, widths, narrow, wide)) {
             if (element.black)
-                for (int y = y0; y < y1; ++y)
-                    for (int dx = 0; dx < element.dots; ++dx) image.set(x + dx, y, true);
+                for (int y = y0; y < y1; ++y) image.set_span(y, x, x + element.dots, true);
             x += element.dots;
         }
     }

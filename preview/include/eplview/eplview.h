@@ -56,6 +56,10 @@ class Bitmap {
     bool black(int x, int y) const;
     void set(int x, int y, bool black);
     void invert(int x, int y);
+    // The dots [x0, x1) of row y, a byte at a time where whole bytes are covered; the span is
+    // clipped to the bitmap.
+    void set_span(int y, int x0, int x1, bool black);
+    void invert_span(int y, int x0, int x1);
     bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
     std::size_t black_count() const;
     // Grows the image downwards to height rows, the new ones white; the dots it holds stay.
