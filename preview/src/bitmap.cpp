@@ -82,6 +82,23 @@ void Bitmap::invert_span(int y, int x0, int x1) {
              [](std::uint8_t& b, std::uint8_t m) { b = static_cast<std::uint8_t>(b ^ m); });
 }
 
+int Bitmap::run_end(int y, int x, int limit, bool black) const {
+    limit = std::min(limit, width_);
+    if (y < 0 || y >= height_) return std::max(x, limit);
+    const std::uint8_t* row =
+        bits_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride_);
+    const std::uint8_t same = black ? 0xFF : 0x00;
+    while (x < limit) {
+        if (x % 8 == 0 && x + 8 <= limit && row[x / 8] == same) {
+            x += 8;
+            continue;
+        }
+        if (((row[x / 8] >> (7 - x % 8)) & 1) != (black ? 1 : 0)) return x;
+        ++x;
+    }
+    return limit;
+}
+
 // Dots past the width in a row's last byte are never set, so whole bytes can be counted.
 std::size_t Bitmap::black_count() const {
     std::size_t count = 0;

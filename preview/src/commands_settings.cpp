@@ -104,7 +104,7 @@ void hardware(Printer& printer, const Command& command, std::string_view rest) {
 
 void backup(Printer& printer, const Command& command, std::string_view rest) {
     if (rest == "F" || rest == "B") {
-        printer.summary.backup = "J" + std::string(rest);
+        printer.summary.backup = std::string("J").append(rest);
         return;
     }
     printer.warn(command, "J: \"" + printable(rest) + "\" is neither F nor B");

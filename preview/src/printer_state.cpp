@@ -280,15 +280,18 @@ void Printer::place(const Command& command, const Bitmap& image, int x, int y, i
 void Printer::place_row(const Bitmap& image, int x, int y, int rotation, int v,
                         std::pair<int, int> us, Paint how, Scale scale) {
     const int source_row = v / scale.down;
-    for (int u = us.first; u < us.second;) {
-        const bool mark = image.black(u / scale.across, source_row);
-        int end = u + 1;
-        while (end < us.second && image.black(end / scale.across, source_row) == mark) ++end;
+    // Runs of the source row, in image dots, magnified across into label dots.
+    const int first = us.first / scale.across, last = (us.second + scale.across - 1) / scale.across;
+    for (int s = first; s < last;) {
+        const bool mark = image.black(s, source_row);
+        const int end = image.run_end(source_row, s + 1, last, mark);
+        const int u0 = std::max(s * scale.across, us.first);
+        const int u1 = std::min(end * scale.across, us.second);
         if ((rotation & 3) == 0)
-            paint_span(y + v, x + u, x + end, mark, how);
+            paint_span(y + v, x + u0, x + u1, mark, how);
         else  // half turned: the row runs right to left, one row up from the bottom
-            paint_span(y - 1 - v, x - end, x - u, mark, how);
-        u = end;
+            paint_span(y - 1 - v, x - u1, x - u0, mark, how);
+        s = end;
     }
 }
 

@@ -60,6 +60,9 @@ class Bitmap {
     // clipped to the bitmap.
     void set_span(int y, int x0, int x1, bool black);
     void invert_span(int y, int x0, int x1);
+    // The first x in [x, limit) of row y whose dot is not `black`, or limit; whole bytes of
+    // like dots are passed over at once.
+    int run_end(int y, int x, int limit, bool black) const;
     bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
     std::size_t black_count() const;
     // Grows the image downwards to height rows, the new ones white; the dots it holds stay.
