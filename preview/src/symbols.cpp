@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "symbol_cache.h"
 #include "symbols_zint.h"
 
 namespace eplview {
@@ -303,8 +304,10 @@ const BarcodeSelector* find_barcode_selector(std::string_view code) {
     return symbology ? &symbology->selector : nullptr;
 }
 
-Symbol linear_barcode(std::string_view code, std::string_view data, int narrow, int wide,
-                      int height) {
+namespace {
+
+Symbol encode_linear_barcode(std::string_view code, std::string_view data, int narrow, int wide,
+                             int height) {
     Symbol result;
     const Symbology* symbology = find_symbology(code);
     if (!symbology || symbology->zint == 0) {
@@ -327,6 +330,14 @@ Symbol linear_barcode(std::string_view code, std::string_view data, int narrow, 
     result.human_readable = reinterpret_cast<const char*>(symbol->text);
     if (result.human_readable.empty()) result.human_readable = std::string(data);
     return result;
+}
+
+}  // namespace
+
+Symbol linear_barcode(std::string_view code, std::string_view data, int narrow, int wide,
+                      int height) {
+    return cached_symbol(SymbolKey() << "B" << code << data << narrow << wide << height,
+                         [&] { return encode_linear_barcode(code, data, narrow, wide, height); });
 }
 
 }  // namespace eplview

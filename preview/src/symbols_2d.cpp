@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "symbol_cache.h"
 #include "symbols_zint.h"
 
 namespace eplview {
@@ -83,7 +84,7 @@ int aztec_correction(int percent) {
 
 }  // namespace
 
-Symbol pdf417(std::string_view data, const Pdf417Options& options) {
+static Symbol encode_pdf417(std::string_view data, const Pdf417Options& options) {
     Symbol result;
     auto symbol = new_symbol(options.truncated ? BARCODE_PDF417COMP : BARCODE_PDF417);
     symbol->option_1 = options.security >= 0 && options.security <= 8 ? options.security : -1;
@@ -102,7 +103,8 @@ Symbol pdf417(std::string_view data, const Pdf417Options& options) {
                          std::max(1, options.row_height), 0, false, "PDF417");
 }
 
-Symbol maxicode(const CarrierMessage& carrier, const MaxiCodeOptions& options, int dpi) {
+static Symbol encode_maxicode(const CarrierMessage& carrier, const MaxiCodeOptions& options,
+                              int dpi) {
     Symbol result;
     auto symbol = new_symbol(BARCODE_MAXICODE);
     bool numeric_postal = !carrier.postal_code.empty() &&
@@ -142,7 +144,7 @@ Symbol maxicode(const CarrierMessage& carrier, const MaxiCodeOptions& options, i
     return result;
 }
 
-Symbol qr_code(std::string_view data, const QrOptions& options) {
+static Symbol encode_qr_code(std::string_view data, const QrOptions& options) {
     auto symbol = new_symbol(BARCODE_QRCODE);
     constexpr std::string_view levels = "LMQH";
     symbol->option_1 = static_cast<int>(levels.find(options.correction)) + 1;
@@ -157,7 +159,7 @@ Symbol qr_code(std::string_view data, const QrOptions& options) {
 
 // Without rows or columns the printer chooses a square symbol; with them, the smallest symbol
 // of that shape the data fits.
-Symbol data_matrix(std::string_view data, const DataMatrixOptions& options) {
+static Symbol encode_data_matrix(std::string_view data, const DataMatrixOptions& options) {
     Symbol result;
     ZintSymbol symbol;
     if (options.rows == 0 && options.columns == 0) {
@@ -179,7 +181,7 @@ Symbol data_matrix(std::string_view data, const DataMatrixOptions& options) {
                          "Data Matrix");
 }
 
-Symbol aztec(std::string_view data, const AztecOptions& options) {
+static Symbol encode_aztec(std::string_view data, const AztecOptions& options) {
     auto symbol = new_symbol(options.level == 300 ? BARCODE_AZRUNE : BARCODE_AZTEC);
     if (options.level >= 1 && options.level <= 99)
         symbol->option_1 = aztec_correction(options.level);
@@ -191,6 +193,43 @@ Symbol aztec(std::string_view data, const AztecOptions& options) {
     Symbol result;
     if (result.error = encode(*symbol, data); !result.error.empty()) return result;
     return modules_image(*symbol, options.module, options.module, 0, options.inverse, "Aztec");
+}
+
+Symbol pdf417(std::string_view data, const Pdf417Options& options) {
+    const auto& o = options;
+    return cached_symbol(SymbolKey() << "P" << data << o.module_width << o.row_height << o.security
+                                     << o.rows << o.columns << (o.truncated ? 1 : 0),
+                         [&] { return encode_pdf417(data, options); });
+}
+
+Symbol maxicode(const CarrierMessage& carrier, const MaxiCodeOptions& options, int dpi) {
+    const auto& c = carrier;
+    return cached_symbol(SymbolKey()
+                             << "M" << c.service_class << c.country << c.postal_code << c.message
+                             << options.mode << options.append.index << options.append.count << dpi,
+                         [&] { return encode_maxicode(carrier, options, dpi); });
+}
+
+Symbol qr_code(std::string_view data, const QrOptions& options) {
+    const auto& o = options;
+    return cached_symbol(SymbolKey()
+                             << "Q" << data << o.module << int{o.correction} << (o.kanji ? 1 : 0)
+                             << o.append.index << o.append.count << o.parity,
+                         [&] { return encode_qr_code(data, options); });
+}
+
+Symbol data_matrix(std::string_view data, const DataMatrixOptions& options) {
+    const auto& o = options;
+    return cached_symbol(
+        SymbolKey() << "D" << data << o.module << o.rows << o.columns << (o.inverse ? 1 : 0),
+        [&] { return encode_data_matrix(data, options); });
+}
+
+Symbol aztec(std::string_view data, const AztecOptions& options) {
+    const auto& o = options;
+    return cached_symbol(SymbolKey() << "A" << data << o.module << o.level << (o.menu ? 1 : 0)
+                                     << (o.inverse ? 1 : 0),
+                         [&] { return encode_aztec(data, options); });
 }
 
 }  // namespace eplview
