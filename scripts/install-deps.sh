@@ -15,8 +15,9 @@ packages=(
   googletest libbenchmark-dev
   # host: JSON labels
   nlohmann-json3-dev libstb-dev
-  # eplview: barcodes, PNG, glyphs, decoding in tests
-  libzint-dev libpng-dev libfreetype-dev fonts-dejavu-core libzxing-dev libgtest-dev
+  # eplview: barcodes, PNG and PDF (zlib), glyphs; in tests decoding and reading PDF pages back
+  libzint-dev libpng-dev zlib1g-dev libfreetype-dev fonts-dejavu-core libzxing-dev libgtest-dev
+  poppler-utils
   # fuzzers (clang's libFuzzer with its sanitizer runtimes)
   clang libclang-rt-14-dev
 )

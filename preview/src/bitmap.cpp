@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <bit>
 
 #include "eplview/eplview.h"
@@ -32,10 +33,76 @@ void Bitmap::invert(int x, int y) {
     byte = static_cast<std::uint8_t>(byte ^ (0x80u >> (x % 8)));
 }
 
+void Bitmap::extend_to(int height) {
+    if (height <= height_) return;
+    height_ = height;
+    bits_.resize(static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height_), 0);
+}
+
+namespace {
+
+// Applies op(byte, mask) to the bytes of one row that hold the dots [x0, x1).
+template <class Op>
+void for_span(std::uint8_t* row, int x0, int x1, Op op) {
+    const int first = x0 / 8, last = (x1 - 1) / 8;
+    const auto head = static_cast<std::uint8_t>(0xFFu >> (x0 % 8));
+    const auto tail = static_cast<std::uint8_t>(0xFFu << (7 - (x1 - 1) % 8));
+    if (first == last) {
+        op(row[first], static_cast<std::uint8_t>(head & tail));
+        return;
+    }
+    op(row[first], head);
+    for (int i = first + 1; i < last; ++i) op(row[i], std::uint8_t{0xFF});
+    op(row[last], tail);
+}
+
+}  // namespace
+
+void Bitmap::set_span(int y, int x0, int x1, bool black) {
+    x0 = std::max(x0, 0);
+    x1 = std::min(x1, width_);
+    if (y < 0 || y >= height_ || x0 >= x1) return;
+    std::uint8_t* row =
+        bits_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride_);
+    if (black)
+        for_span(row, x0, x1,
+                 [](std::uint8_t& b, std::uint8_t m) { b = static_cast<std::uint8_t>(b | m); });
+    else
+        for_span(row, x0, x1,
+                 [](std::uint8_t& b, std::uint8_t m) { b = static_cast<std::uint8_t>(b & ~m); });
+}
+
+void Bitmap::invert_span(int y, int x0, int x1) {
+    x0 = std::max(x0, 0);
+    x1 = std::min(x1, width_);
+    if (y < 0 || y >= height_ || x0 >= x1) return;
+    std::uint8_t* row =
+        bits_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride_);
+    for_span(row, x0, x1,
+             [](std::uint8_t& b, std::uint8_t m) { b = static_cast<std::uint8_t>(b ^ m); });
+}
+
+int Bitmap::run_end(int y, int x, int limit, bool black) const {
+    limit = std::min(limit, width_);
+    if (y < 0 || y >= height_) return std::max(x, limit);
+    const std::uint8_t* row =
+        bits_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride_);
+    const std::uint8_t same = black ? 0xFF : 0x00;
+    while (x < limit) {
+        if (x % 8 == 0 && x + 8 <= limit && row[x / 8] == same) {
+            x += 8;
+            continue;
+        }
+        if (((row[x / 8] >> (7 - x % 8)) & 1) != (black ? 1 : 0)) return x;
+        ++x;
+    }
+    return limit;
+}
+
+// Dots past the width in a row's last byte are never set, so whole bytes can be counted.
 std::size_t Bitmap::black_count() const {
     std::size_t count = 0;
-    for (int y = 0; y < height_; ++y)
-        for (int x = 0; x < width_; ++x) count += black(x, y) ? 1u : 0u;
+    for (const std::uint8_t byte : bits_) count += static_cast<std::size_t>(std::popcount(byte));
     return count;
 }
 

@@ -22,7 +22,8 @@ using CommandRows = std::span<const CommandRow>;
 
 CommandRows line_commands();      // LO LE LW X: lines and boxes
 CommandRows text_commands();      // A
-CommandRows barcode_commands();   // B b: barcodes and two-dimensional symbols
+CommandRows barcode_commands();   // B: barcodes
+CommandRows symbol_commands();    // b: two-dimensional symbols
 CommandRows graphic_commands();   // GK GM GG GI GW: stored graphics and rasters
 CommandRows form_commands();      // FK FS FE FR FI V ?: stored forms and their variables
 CommandRows printing_commands();  // N P: the image buffer and printing
@@ -34,8 +35,8 @@ inline void accepted(Printer&, const Command&, std::string_view) {}
 
 // The dispatch table: every command family, one row each.
 inline constexpr CommandRows (*command_families[])() = {
-    line_commands, text_commands,     barcode_commands, graphic_commands,
-    form_commands, printing_commands, setting_commands,
+    line_commands,    text_commands, barcode_commands,  symbol_commands,
+    graphic_commands, form_commands, printing_commands, setting_commands,
 };
 
 // The name of the command that text starts with: the longest name of the table it begins with,
@@ -52,5 +53,7 @@ bool take_into_form(Printer& printer, const Command& command);
 // At the end of the stream: a recall still waiting for data draws with what came, and a form
 // left open is reported.
 void finish_forms(Printer& printer);
+// At the end of the stream: the note on labels printed without a known length.
+void finish_printing(Printer& printer);
 
 }  // namespace eplview

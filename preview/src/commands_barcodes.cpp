@@ -1,10 +1,10 @@
-// Barcodes and two-dimensional symbols: B draws a linear barcode, b a MaxiCode or PDF417 symbol.
-// libzint encodes them (symbols.cpp); this file reads the commands and places the result.
+// Linear barcodes: B. libzint encodes them (symbols.cpp); this file reads the command, its data and
+// places the result with its interpretation line.
 #include <algorithm>
-#include <map>
 #include <vector>
 
 #include "commands.h"
+#include "data_parts.h"
 #include "symbols.h"
 
 namespace eplview {
@@ -29,27 +29,83 @@ Bitmap with_human_readable(Printer& printer, const Bitmap& bars, const std::stri
     return block;
 }
 
+bool is_code128(std::string_view code) {
+    return code == "1" || code == "1A" || code == "1B" || code == "1C";
+}
+
+// Code 128 data written as quoted strings with function characters between them:
+// "DATA"F1"DATA"... FNC1 in first place makes the symbol UCC/EAN-128, whose element strings the
+// later FNC1s end; that is how libzint places FNC1, and the only way it does. The data comes back
+// as UCC/EAN-128 input, its elements separated by ASCII 06 as type 1E takes them.
+std::optional<std::string> with_function_characters(Printer& printer, const Command& command,
+                                                    std::string_view code,
+                                                    const std::vector<DataPart>& parts) {
+    std::string elements;
+    bool leading_fnc1 = !parts[0].quoted && parts[0].text == "F1";
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const DataPart& part = parts[i];
+        if (part.quoted) {
+            elements += part.text;
+            continue;
+        }
+        bool function = part.text.size() == 2 && part.text[0] == 'F' && part.text[1] >= '1' &&
+                        part.text[1] <= '4';
+        if (!function || !is_code128(code)) {
+            printer.warn(command, "B: \"" + printable(part.text) +
+                                      "\" in the data is neither quoted nor a Code 128 "
+                                      "function character (F1 to F4)");
+            return std::nullopt;
+        }
+        if (part.text != "F1" || !leading_fnc1) {
+            printer.warn(command, "B: function character " + part.text +
+                                      " cannot be drawn: libzint places FNC1 only at the start "
+                                      "of the data and between its element strings");
+            return std::nullopt;
+        }
+        if (i > 0) elements += '\x06';
+    }
+    return elements;
+}
+
+// B's data: one quoted string or variable, or Code 128 data with function characters.
+std::optional<std::string> barcode_data(Printer& printer, const Command& command,
+                                        std::string_view code, const Field& field,
+                                        std::string_view parameters, std::string& type) {
+    auto parts = last_parameter_parts(parameters);
+    if (parts.size() == 1 && parts[0].quoted) return parts[0].text;
+    if (parts.size() <= 1) return printer.field_data(command, field);
+    auto elements = with_function_characters(printer, command, code, parts);
+    if (elements) type = "1E";
+    return elements;
+}
+
 // Bx,y,rotation,type,narrow,wide,height,B|N,"DATA"
 void barcode(Printer& printer, const Command& command, std::string_view rest) {
     auto fields = printer.fields_of(command, rest);
     if (!fields || !printer.expect_count(command, *fields, 9)) return;
     auto at = printer.position(command, *fields);
     auto rotation = printer.number(command, *fields, 2, "rotation", 0, 3);
-    const std::string& code = fields->list[3].text;
+    std::string code = fields->list[3].text;
     auto narrow = printer.number(command, *fields, 4, "narrow bar width", 1, 99);
     auto wide = printer.number(command, *fields, 5, "wide bar width", 1, 99);
     auto height = printer.number(command, *fields, 6, "bar height", 1, max_label_length_dots);
     const std::string& readable = fields->list[7].text;
-    if (!known_barcode_code(code))
-        printer.warn(command, "B: unknown barcode type \"" + printable(code) + "\"");
+    const BarcodeSelector* selector = find_barcode_selector(code);
+    if (!selector) printer.warn(command, "B: unknown barcode type \"" + printable(code) + "\"");
     if (readable != "B" && readable != "N")
         printer.warn(command,
                      "B: human readable \"" + printable(readable) + "\" is neither B nor N");
-    auto data = printer.field_data(command, fields->list[8]);
-    if (!at || !rotation || !narrow || !wide || !height || !data || !known_barcode_code(code) ||
+    std::string type = code;
+    auto data = barcode_data(printer, command, code, fields->list[8], rest, type);
+    if (!at || !rotation || !narrow || !wide || !height || !data || !selector ||
         (readable != "B" && readable != "N"))
         return;
-    Symbol symbol = linear_barcode(code, *data, *narrow, *wide, *height);
+    if (!selector->undrawable.empty()) {
+        printer.warn(command, "B: " + std::string(selector->name) + " (\"" + code +
+                                  "\") cannot be drawn: " + std::string(selector->undrawable));
+        return;
+    }
+    Symbol symbol = linear_barcode(type, *data, *narrow, *wide, *height);
     if (!symbol.error.empty()) {
         printer.warn(command, "B: data \"" + printable(*data) + "\" is not valid for type " + code +
                                   ": " + symbol.error);
@@ -61,130 +117,8 @@ void barcode(Printer& printer, const Command& command, std::string_view rest) {
     printer.place(command, image, at->x, at->y, *rotation, Paint::black);
 }
 
-// The parts of a MaxiCode's data: class,country,postal code[,extension],message.
-std::vector<std::string> carrier_parts(const std::string& data) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (int i = 0; i < 4; ++i) {
-        auto comma = data.find(',', start);
-        if (comma == std::string::npos) break;
-        parts.push_back(data.substr(start, comma - start));
-        start = comma + 1;
-    }
-    parts.push_back(data.substr(start));
-    return parts;
-}
-
-bool all_digits(const std::string& s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-void maxicode_symbol(Printer& printer, const Command& command, const std::vector<Field>& options,
-                     Point at, const std::string& data) {
-    for (const auto& option : options)
-        printer.warn(command, "b: unknown MaxiCode option \"" + printable(option.text) + "\"");
-    std::vector<std::string> parts = carrier_parts(data);
-    if (parts.size() < 4 || parts[0].size() != 3 || parts[1].size() != 3 || !all_digits(parts[1]) ||
-        parts[2].empty()) {
-        printer.warn(command, "b: MaxiCode data \"" + printable(data) +
-                                  "\" is not class,country,postal code,message");
-        return;
-    }
-    CarrierMessage carrier{parts[0], parts[1], parts[2], parts[3]};
-    // A five-digit postal code may carry its four-digit extension as a field of its own.
-    if (parts.size() == 5) {
-        if (parts[2].size() == 5 && all_digits(parts[2]) && parts[3].size() == 4 &&
-            all_digits(parts[3])) {
-            carrier.postal_code += parts[3];
-            carrier.message = parts[4];
-        } else {
-            carrier.message = parts[3] + "," + parts[4];
-        }
-    }
-    Symbol symbol = maxicode(carrier, printer.summary.dpi);
-    if (!symbol.error.empty()) {
-        printer.warn(command, "b: MaxiCode cannot be encoded: " + symbol.error);
-        return;
-    }
-    printer.place(command, symbol.image, at.x, at.y, 0, Paint::black);
-}
-
-// One PDF417 option after the width and height limits: sN security, xN module width, yN row height,
-// rN rows, lN columns, t truncated, oN rotation; f and c are accepted and change nothing here.
-void pdf417_option(Printer& printer, const Command& command, const std::string& option,
-                   Pdf417Options& pdf, int& rotation) {
-    auto value = option.size() > 1 ? to_int(std::string_view(option).substr(1)) : std::nullopt;
-    char letter = option.empty() ? '\0' : option[0];
-    if (letter == 't' && option.size() == 1) {
-        pdf.truncated = true;
-        return;
-    }
-    if (!value || *value < 0) {
-        printer.warn(command, "b: PDF417 option \"" + printable(option) + "\" is malformed");
-        return;
-    }
-    static const std::map<char, int Pdf417Options::*> sizes = {{'s', &Pdf417Options::security},
-                                                               {'x', &Pdf417Options::module_width},
-                                                               {'y', &Pdf417Options::row_height},
-                                                               {'r', &Pdf417Options::rows},
-                                                               {'l', &Pdf417Options::columns}};
-    if (auto size = sizes.find(letter); size != sizes.end())
-        pdf.*(size->second) = *value;
-    else if (letter == 'o' && *value <= 3)
-        rotation = *value;
-    else if (letter != 'f' && letter != 'c')
-        printer.warn(command,
-                     "b: unknown or out-of-range PDF417 option \"" + printable(option) + "\"");
-}
-
-// width,height,options...
-void pdf417_symbol(Printer& printer, const Command& command, const std::vector<Field>& options,
-                   Point at, const std::string& data) {
-    if (options.size() < 2 || !to_int(options[0].text) || !to_int(options[1].text)) {
-        printer.warn(command, "b: PDF417 needs its width and height limits before the options");
-        return;
-    }
-    Pdf417Options pdf;
-    int rotation = 0;
-    for (std::size_t i = 2; i < options.size(); ++i)
-        pdf417_option(printer, command, options[i].text, pdf, rotation);
-    if (pdf.module_width < 1 || pdf.module_width > 99 || pdf.row_height < 1 ||
-        pdf.row_height > 999) {
-        printer.warn(command, "b: PDF417 module width or row height out of range");
-        return;
-    }
-    Symbol symbol = pdf417(data, pdf);
-    if (!symbol.error.empty()) {
-        printer.warn(command, "b: PDF417 cannot be encoded: " + symbol.error);
-        return;
-    }
-    printer.place(command, symbol.image, at.x, at.y, rotation, Paint::black);
-}
-
-// bx,y,type,options...,"DATA"
-void symbol(Printer& printer, const Command& command, std::string_view rest) {
-    auto fields = printer.fields_of(command, rest);
-    if (!fields) return;
-    if (fields->list.size() < 4) {
-        printer.warn(command, "b: expected position, type, options and data");
-        return;
-    }
-    auto at = printer.position(command, *fields);
-    auto data = printer.field_data(command, fields->list.back());
-    if (!at || !data) return;
-    const std::string& type = fields->list[2].text;
-    std::vector<Field> options(fields->list.begin() + 3, fields->list.end() - 1);
-    if (type == "M")
-        maxicode_symbol(printer, command, options, *at, *data);
-    else if (type == "P")
-        pdf417_symbol(printer, command, options, *at, *data);
-    else
-        printer.warn(command, "b: unknown symbol type \"" + printable(type) + "\"");
-}
-
 constexpr CommandRow family_rows[] = {
     {"B", barcode},
-    {"b", symbol},
 };
 
 }  // namespace

@@ -12,13 +12,26 @@ void clear(Printer& printer, const Command& command, std::string_view rest) {
     printer.clear_buffer(command);
 }
 
-// ZB prints from the bottom of the buffer: the label leaves the printer turned half a turn.
+// ZB prints the buffer from its bottom end first and turns it, so the label reads upright as
+// under ZT; in feed order (as_fed) it is the buffer turned half a turn.
 Bitmap turned_half(const Bitmap& image) {
     Bitmap turned(image.width(), image.height());
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             if (image.black(x, y)) turned.set(image.width() - 1 - x, image.height() - 1 - y, true);
     return turned;
+}
+
+// Without a label length the label ends at the lowest object drawn; one dot when there is none,
+// as a label is never empty.
+void measure_as_drawn(Printer& printer, const Command& command) {
+    if (!printer.summary.length_as_drawn) return;
+    printer.grow_to(1);
+    int length = printer.buffer.height();
+    auto& lengths = printer.lengths_as_drawn;
+    if (!lengths) lengths = LengthsAsDrawn{command.offset, command.line, length, length};
+    lengths->shortest = std::min(lengths->shortest, length);
+    lengths->longest = std::max(lengths->longest, length);
 }
 
 // The copies a P command asks for, or none with a warning. A print prefix or suffix chosen by
@@ -50,6 +63,7 @@ std::optional<long> print_count(Printer& printer, const Command& command, std::s
 void print(Printer& printer, const Command& command, std::string_view rest) {
     auto copies = print_count(printer, command, rest);
     if (!copies) return;
+    measure_as_drawn(printer, command);
     if (printer.labels.size() >= max_labels) {
         printer.warn(command,
                      "more than " + std::to_string(max_labels) + " labels; this one is not kept");
@@ -61,13 +75,13 @@ void print(Printer& printer, const Command& command, std::string_view rest) {
                                   " bytes; this one is not kept");
         return;
     }
-    bool top_first = printer.summary.top_first;
+    bool turned = !printer.summary.top_first && printer.as_fed;
     printer.label_bytes += buffer.packed().size();
-    printer.work += top_first ? buffer.packed().size()
-                              : static_cast<std::size_t>(buffer.width()) *
-                                    static_cast<std::size_t>(buffer.height());
+    printer.work += turned ? static_cast<std::size_t>(buffer.width()) *
+                                 static_cast<std::size_t>(buffer.height())
+                           : buffer.packed().size();
     Label label;
-    label.image = top_first ? buffer : turned_half(buffer);
+    label.image = turned ? turned_half(buffer) : buffer;
     label.copies = static_cast<int>(*copies);
     label.offset = command.offset;
     label.line = command.line;
@@ -86,6 +100,20 @@ constexpr CommandRow family_rows[] = {
 
 CommandRows printing_commands() {
     return family_rows;
+}
+
+void finish_printing(Printer& printer) {
+    const auto& lengths = printer.lengths_as_drawn;
+    if (!lengths) return;
+    if (printer.summary.length_as_drawn) printer.summary.length = lengths->longest;
+    std::string text = lengths->shortest == lengths->longest
+                           ? "the label is as long as what was drawn, " +
+                                 std::to_string(lengths->longest) + " dots; give --size to set it"
+                           : "each label is as long as what was drawn on it, " +
+                                 std::to_string(lengths->shortest) + " to " +
+                                 std::to_string(lengths->longest) +
+                                 " dots; give --size to set the length";
+    printer.diagnostics.note(lengths->offset, lengths->line, "no Q command: " + text);
 }
 
 }  // namespace eplview

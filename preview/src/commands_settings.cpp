@@ -30,6 +30,7 @@ void label_length(Printer& printer, const Command& command, std::string_view res
                                   std::to_string(max_label_length_dots) + " dots");
     Summary& summary = printer.summary;
     summary.length = std::min(*length, max_label_length_dots);
+    summary.length_as_drawn = false;
     summary.gap = *gap;
     summary.black_mark = black_mark;
     summary.gap_offset = offset;
@@ -103,7 +104,7 @@ void hardware(Printer& printer, const Command& command, std::string_view rest) {
 
 void backup(Printer& printer, const Command& command, std::string_view rest) {
     if (rest == "F" || rest == "B") {
-        printer.summary.backup = "J" + std::string(rest);
+        printer.summary.backup = std::string("J").append(rest);
         return;
     }
     printer.warn(command, "J: \"" + printable(rest) + "\" is neither F nor B");

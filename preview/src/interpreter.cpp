@@ -45,6 +45,7 @@ Job run(Printer& printer, std::span<const std::uint8_t> stream) {
     for_each_command(stream, printer.diagnostics,
                      [&printer](Command&& command) { feed(printer, command); });
     finish_forms(printer);
+    finish_printing(printer);
     for (const auto& [name, form] : printer.forms.entries)
         printer.summary.forms[name] = static_cast<int>(form.commands.size());
     for (const auto& [name, graphic] : printer.graphics.entries)
@@ -52,6 +53,7 @@ Job run(Printer& printer, std::span<const std::uint8_t> stream) {
     Job job;
     job.labels = std::move(printer.labels);
     job.warnings = printer.diagnostics.take();
+    job.notes = printer.diagnostics.take_notes();
     job.summary = printer.summary;
     return job;
 }
@@ -79,6 +81,12 @@ Job interpret(std::span<const std::uint8_t> stream, const Options& options) {
     return run(printer, stream);
 }
 
+std::size_t warning_count(const Job& job) {
+    std::size_t count = 0;
+    for (const Warning& warning : job.warnings) count += 1 + warning.repeats;
+    return count;
+}
+
 std::string summary_text(const Summary& summary) {
     auto or_unset = [](const std::string& value) {
         return value.empty() ? std::string("-") : value;
@@ -86,7 +94,8 @@ std::string summary_text(const Summary& summary) {
     std::string text;
     text += "resolution: " + std::to_string(summary.dpi) + " dpi\n";
     text += "label: " + std::to_string(summary.width) + " x " + std::to_string(summary.length) +
-            " dots, " + (summary.gap == 0 && !summary.black_mark ? "continuous" : "") +
+            " dots" + (summary.length_as_drawn ? " (length as drawn)" : "") + ", " +
+            (summary.gap == 0 && !summary.black_mark ? "continuous" : "") +
             (summary.black_mark ? "black mark " : "") +
             (summary.gap > 0 || summary.black_mark ? "gap " + std::to_string(summary.gap) : "") +
             summary.gap_offset + "\n";

@@ -1,4 +1,7 @@
 // eplview render | lint | serve: see README.md.
+#include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -7,6 +10,7 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "eplview/eplview.h"
@@ -19,13 +23,19 @@ constexpr int exit_failure = 1;
 constexpr int exit_usage = 2;
 
 constexpr const char* usage =
-    "usage: eplview render IN.epl [-o OUT.png | --out-dir DIR] [--dpi 203|300] [--width DOTS]\n"
-    "       eplview lint IN.epl [--strict] [--dpi 203|300] [--width DOTS]\n"
+    "usage: eplview render IN.epl|- [-o OUT.png|OUT.pdf | --out-dir DIR] [LABEL]\n"
+    "       eplview lint IN.epl|- [--strict] [LABEL]\n"
     "       eplview serve [--listen ADDR:PORT] --out DIR [--max-bytes N] [--idle-seconds N]\n"
-    "                     [--dpi 203|300] [--width DOTS]\n";
+    "                     [LABEL]\n"
+    "LABEL: [--dpi 203|300] [--size WIDTHxLENGTH[in|mm] | --width DOTS] [--as-fed]\n"
+    "       (- reads standard input; render - needs -o)\n";
+
+constexpr const char* standard_input = "-";
+constexpr double millimetres_per_inch = 25.4;
 
 struct Arguments {
     std::string command, input, output, out_dir, listen = "127.0.0.1:9100";
+    std::string size;  // --size as given; read once the resolution is known
     bool strict = false;
     eplview::Options options;
     std::size_t max_bytes = 16u << 20;
@@ -42,51 +52,153 @@ std::optional<long> to_number(const std::string& text, long low, long high) {
     return std::nullopt;
 }
 
+// A number of --size in dots: whole dots, or (fractions allowed) inches or millimetres times
+// per_unit, rounded to the nearest dot; nothing when it is not from 1 to high.
+std::optional<int> size_dots(std::string_view number, double per_unit, bool fractions, int high) {
+    auto digits = [](std::string_view part) {
+        return !part.empty() && part.size() <= 9 &&
+               std::ranges::all_of(part, [](unsigned char c) { return std::isdigit(c) != 0; });
+    };
+    auto point = number.find('.');
+    bool fraction = point != std::string_view::npos;
+    if (!digits(number.substr(0, point)) ||
+        (fraction && !(fractions && digits(number.substr(point + 1)))))
+        return std::nullopt;
+    double dots = std::round(std::strtod(std::string(number).c_str(), nullptr) * per_unit);
+    if (!(dots >= 1 && dots <= high)) return std::nullopt;
+    return static_cast<int>(dots);
+}
+
+// --size WIDTHxLENGTH: whole dots (812x1218), or inches or millimetres named after the pair
+// (4x6in, 101.6x152.4mm), converted at the resolution chosen.
+bool apply_size(Arguments& args) {
+    std::string_view text = args.size;
+    int dpi = args.options.dpi;
+    bool inches = text.ends_with("in"), millimetres = text.ends_with("mm");
+    double per_unit = inches ? dpi : millimetres ? dpi / millimetres_per_inch : 1;
+    if (inches || millimetres) text.remove_suffix(2);
+    auto cross = text.find('x');
+    if (cross == std::string_view::npos) return false;
+    bool fractions = inches || millimetres;
+    auto width =
+        size_dots(text.substr(0, cross), per_unit, fractions, eplview::max_label_width_dots);
+    auto length =
+        size_dots(text.substr(cross + 1), per_unit, fractions, eplview::max_label_length_dots);
+    if (!width || !length) return false;
+    args.options.width = *width;
+    args.options.length = *length;
+    return true;
+}
+
+// The options that describe the label and the printer, shared by every command.
+bool take_label_option(Arguments& args, const std::string& arg, const std::string& value) {
+    if (arg == "--dpi") {
+        auto dpi = to_number(value, 0, 1000);
+        if (!dpi || (*dpi != 203 && *dpi != 300)) return false;
+        args.options.dpi = static_cast<int>(*dpi);
+    } else if (arg == "--width") {
+        auto width = to_number(value, 1, eplview::max_label_width_dots);
+        if (!width) return false;
+        args.options.width = static_cast<int>(*width);
+    } else if (arg == "--size") {
+        args.size = value;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool take_server_option(Arguments& args, const std::string& arg, const std::string& value) {
+    if (arg == "--max-bytes") {
+        auto bytes = to_number(value, 1, 1L << 34);
+        if (!bytes) return false;
+        args.max_bytes = static_cast<std::size_t>(*bytes);
+    } else if (arg == "--idle-seconds") {
+        auto seconds = to_number(value, 1, 86400);
+        if (!seconds) return false;
+        args.idle_seconds = static_cast<int>(*seconds);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool take_option(Arguments& args, const std::string& arg, const std::string& value) {
+    if (arg == "-o") {
+        args.output = value;
+    } else if (arg == "--out-dir" || arg == "--out") {
+        args.out_dir = value;
+    } else if (arg == "--listen") {
+        args.listen = value;
+    } else {
+        return take_label_option(args, arg, value) || take_server_option(args, arg, value);
+    }
+    return true;
+}
+
 std::optional<Arguments> parse_arguments(int argc, char** argv) {
     if (argc < 2) return std::nullopt;
     Arguments args;
     args.command = argv[1];
     for (int i = 2; i < argc; ++i) {
         std::string arg = argv[i];
-        auto value = [&]() -> std::optional<std::string> {
-            if (i + 1 >= argc) return std::nullopt;
-            return std::string(argv[++i]);
-        };
-        std::optional<std::string> v;
         if (arg == "--strict") {
             args.strict = true;
-        } else if ((arg == "-o" || arg == "--out-dir" || arg == "--out" || arg == "--listen") &&
-                   (v = value())) {
-            (arg == "-o" ? args.output : arg == "--listen" ? args.listen : args.out_dir) = *v;
-        } else if (arg == "--dpi" && (v = value())) {
-            auto dpi = to_number(*v, 0, 1000);
-            if (!dpi || (*dpi != 203 && *dpi != 300)) return std::nullopt;
-            args.options.dpi = static_cast<int>(*dpi);
-        } else if (arg == "--width" && (v = value())) {
-            auto width = to_number(*v, 1, eplview::max_label_width_dots);
-            if (!width) return std::nullopt;
-            args.options.width = static_cast<int>(*width);
-        } else if (arg == "--max-bytes" && (v = value())) {
-            auto bytes = to_number(*v, 1, 1L << 34);
-            if (!bytes) return std::nullopt;
-            args.max_bytes = static_cast<std::size_t>(*bytes);
-        } else if (arg == "--idle-seconds" && (v = value())) {
-            auto seconds = to_number(*v, 1, 86400);
-            if (!seconds) return std::nullopt;
-            args.idle_seconds = static_cast<int>(*seconds);
-        } else if (!arg.empty() && arg[0] != '-' && args.input.empty()) {
+        } else if (arg == "--as-fed") {
+            args.options.as_fed = true;
+        } else if ((arg == standard_input || (!arg.empty() && arg[0] != '-')) &&
+                   args.input.empty()) {
             args.input = arg;
-        } else {
+        } else if (i + 1 >= argc || !take_option(args, arg, argv[++i])) {
             return std::nullopt;
         }
     }
+    bool width_twice = !args.size.empty() && args.options.width > 0;
+    if (width_twice || (!args.size.empty() && !apply_size(args))) return std::nullopt;
     return args;
 }
 
+// A command line whose parts fit together: render and lint read a stream, render from standard
+// input names its output, and standard output keeps the list of files and the summary.
+bool consistent(const Arguments& args) {
+    bool render = args.command == "render";
+    if (render || args.command == "lint") {
+        if (args.input.empty()) return false;
+    } else if (args.command != "serve") {
+        return false;
+    }
+    bool from_input = args.input == standard_input;
+    return !render || ((args.output.empty() || args.out_dir.empty()) &&
+                       (!from_input || !args.output.empty()) && args.output != standard_input);
+}
+
+bool is_pdf(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    std::ranges::transform(extension, extension.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".pdf";
+}
+
+// Standard input as it comes, every byte: a stream is binary (GW rasters, PCX files).
+std::optional<std::vector<std::uint8_t>> read_standard_input() {
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t chunk[65536];
+    while (std::size_t got = std::fread(chunk, 1, sizeof chunk, stdin))
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    if (std::ferror(stdin)) return std::nullopt;
+    return bytes;
+}
+
 std::optional<std::vector<std::uint8_t>> read_file(const std::string& path) {
+    if (path == standard_input) return read_standard_input();
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// The name the input goes by in messages.
+std::string input_name(const Arguments& args) {
+    return args.input == standard_input ? "stdin" : args.input;
 }
 
 // One label keeps the chosen name; several are numbered OUT-1.png, OUT-2.png, ...
@@ -101,17 +213,21 @@ std::string label_path(const Arguments& args, std::size_t index, std::size_t cou
         .string();
 }
 
-// Interprets the input file and reports its warnings; nothing when the file cannot be read.
+// Interprets the input and reports its warnings and notes; nothing when it cannot be read.
 std::optional<eplview::Job> interpret_input(const Arguments& args) {
     auto bytes = read_file(args.input);
     if (!bytes) {
-        std::cerr << "eplview: cannot read " << args.input << "\n";
+        std::cerr << "eplview: cannot read " << input_name(args) << "\n";
         return std::nullopt;
     }
     eplview::Job job = eplview::interpret(*bytes, args.options);
+    std::string name = input_name(args);
     for (const auto& warning : job.warnings)
-        std::cerr << args.input << ":" << warning.line << ": warning (byte " << warning.offset
+        std::cerr << name << ":" << warning.line << ": warning (byte " << warning.offset
                   << "): " << warning.message << "\n";
+    for (const auto& note : job.notes)
+        std::cerr << name << ":" << note.line << ": note (byte " << note.offset
+                  << "): " << note.message << "\n";
     return job;
 }
 
@@ -119,14 +235,25 @@ std::optional<eplview::Job> interpret_input(const Arguments& args) {
 bool make_output_folder(const std::string& folder) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
-    if (error) std::cerr << "eplview: cannot write into " << folder << ": " << error.message() << "\n";
+    if (error)
+        std::cerr << "eplview: cannot write into " << folder << ": " << error.message() << "\n";
     return !error;
 }
 
-int render(const Arguments& args) {
-    auto interpreted = interpret_input(args);
-    if (!interpreted) return exit_failure;
-    const eplview::Job& job = *interpreted;
+// Every label a page of one PDF file, listed with its copies.
+int write_pages(const Arguments& args, const eplview::Job& job) {
+    if (!eplview::write_pdf(job.labels, job.summary.dpi, args.output)) {
+        std::cerr << "eplview: cannot write " << args.output << "\n";
+        return exit_failure;
+    }
+    for (std::size_t i = 0; i < job.labels.size(); ++i)
+        std::cout << args.output << " page " << i + 1 << " (" << job.labels[i].copies
+                  << " copies)\n";
+    return exit_ok;
+}
+
+// Every label a PNG file of its own, listed with its copies.
+int write_images(const Arguments& args, const eplview::Job& job) {
     if (!args.out_dir.empty() && !make_output_folder(args.out_dir)) return exit_failure;
     int status = exit_ok;
     for (std::size_t i = 0; i < job.labels.size(); ++i) {
@@ -138,7 +265,18 @@ int render(const Arguments& args) {
         }
         std::cout << path << " (" << job.labels[i].copies << " copies)\n";
     }
-    if (job.labels.empty()) std::cerr << "eplview: " << args.input << " prints no label\n";
+    return status;
+}
+
+int render(const Arguments& args) {
+    auto interpreted = interpret_input(args);
+    if (!interpreted) return exit_failure;
+    const eplview::Job& job = *interpreted;
+    int status = exit_ok;
+    if (job.labels.empty())
+        std::cerr << "eplview: " << input_name(args) << " prints no label\n";
+    else
+        status = is_pdf(args.output) ? write_pages(args, job) : write_images(args, job);
     std::cout << eplview::summary_text(job.summary);
     return status;
 }
@@ -147,8 +285,8 @@ int lint(const Arguments& args) {
     auto interpreted = interpret_input(args);
     if (!interpreted) return exit_failure;
     const eplview::Job& job = *interpreted;
-    std::cout << args.input << ": " << job.warnings.size() << " warnings, " << job.labels.size()
-              << " labels\n";
+    std::cout << input_name(args) << ": " << eplview::warning_count(job) << " warnings, "
+              << job.labels.size() << " labels\n";
     return args.strict && !job.warnings.empty() ? exit_failure : exit_ok;
 }
 
@@ -196,15 +334,11 @@ int serve(const Arguments& args) {
 
 int main(int argc, char** argv) {
     auto args = parse_arguments(argc, argv);
-    bool needs_input = args && (args->command == "render" || args->command == "lint");
-    if (!args || (needs_input && args->input.empty()) ||
-        (!args->output.empty() && !args->out_dir.empty() && args->command == "render")) {
+    if (!args || !consistent(*args)) {
         std::cerr << usage;
         return exit_usage;
     }
     if (args->command == "render") return render(*args);
     if (args->command == "lint") return lint(*args);
-    if (args->command == "serve") return serve(*args);
-    std::cerr << usage;
-    return exit_usage;
+    return serve(*args);
 }

@@ -49,11 +49,12 @@ std::string name_of(const Command& command) {
 
 }  // namespace
 
-Printer::Printer(const Options& options) {
+Printer::Printer(const Options& options) : as_fed(options.as_fed) {
     summary.dpi = options.dpi == 300 ? 300 : 203;
     int head = summary.dpi == 300 ? head_width_300 : head_width_203;
     summary.width = std::clamp(options.width > 0 ? options.width : head, 1, max_label_width_dots);
-    summary.length = default_length_inches * summary.dpi;
+    summary.length_as_drawn = options.length <= 0;
+    summary.length = summary.length_as_drawn ? 0 : std::min(options.length, max_label_length_dots);
     buffer = Bitmap(summary.width, summary.length);
 }
 
@@ -136,9 +137,17 @@ void Printer::clear_buffer(const Command& command) {
         warn(command, name_of(command) +
                           " clears the image buffer, which holds objects not yet printed; "
                           "they do not print");
-    buffer = Bitmap(summary.width, summary.length);
+    buffer = Bitmap(summary.width, summary.length_as_drawn ? 0 : summary.length);
     work += buffer.packed().size();
     drawn = false;
+}
+
+void Printer::grow_to(int bottom) {
+    if (!summary.length_as_drawn || bottom <= buffer.height()) return;
+    int height = std::min(bottom, max_label_length_dots);
+    work += static_cast<std::size_t>(buffer.stride()) *
+            static_cast<std::size_t>(height - buffer.height());
+    buffer.extend_to(height);
 }
 
 void Printer::paint(int x, int y, bool mark, Paint how) {
@@ -160,6 +169,26 @@ void Printer::paint(int x, int y, bool mark, Paint how) {
     }
 }
 
+void Printer::paint_span(int y, int x0, int x1, bool mark, Paint how) {
+    if (x1 <= x0) return;
+    drawn = true;
+    work += static_cast<std::uint64_t>(x1 - x0);
+    switch (how) {
+        case Paint::black:
+            if (mark) buffer.set_span(y, x0, x1, true);
+            break;
+        case Paint::white:
+            if (mark) buffer.set_span(y, x0, x1, false);
+            break;
+        case Paint::invert:
+            if (mark) buffer.invert_span(y, x0, x1);
+            break;
+        case Paint::reverse:
+            buffer.set_span(y, x0, x1, !mark);
+            break;
+    }
+}
+
 void Printer::check_inside(const Command& command, Box box) {
     if (box.x0 >= 0 && box.y0 >= 0 && box.x1 <= buffer.width() && box.y1 <= buffer.height()) return;
     warn(command, name_of(command) + ": object reaches outside the label (dots " +
@@ -176,10 +205,11 @@ void Printer::fill(const Command& command, long x, long y, long width, long heig
     static constexpr long far = 4L * max_label_length_dots;
     auto dots = [](long value) { return static_cast<int>(std::clamp(value, -far, far)); };
     Box box{dots(x), dots(y), dots(x + width), dots(y + height)};
+    grow_to(box.y1);
     check_inside(command, box);
+    const int x0 = std::max(box.x0, 0), x1 = std::min(box.x1, buffer.width());
     for (int py = std::max(box.y0, 0); py < std::min(box.y1, buffer.height()); ++py)
-        for (int px = std::max(box.x0, 0); px < std::min(box.x1, buffer.width()); ++px)
-            paint(px, py, true, how);
+        paint_span(py, x0, x1, true, how);
 }
 
 namespace {
@@ -229,16 +259,40 @@ void Printer::place(const Command& command, const Bitmap& image, int x, int y, i
     if (w == 0 || h == 0) return;
     auto [ax, ay] = turned(x, y, rotation, 0, 0);
     auto [bx, by] = turned(x, y, rotation, w - 1, h - 1);
-    check_inside(command,
-                 {std::min(ax, bx), std::min(ay, by), std::max(ax, bx) + 1, std::max(ay, by) + 1});
+    Box box{std::min(ax, bx), std::min(ay, by), std::max(ax, bx) + 1, std::max(ay, by) + 1};
+    grow_to(box.y1);
+    check_inside(command, box);
     // Only the part of the image that lands on the label is visited: a field far outside it or
     // cut by its edge costs no more than what shows.
     auto [us, vs] = on_label(x, y, rotation, w, h, buffer.width(), buffer.height());
-    for (int v = vs.first; v < vs.second; ++v)
+    for (int v = vs.first; v < vs.second; ++v) {
+        if ((rotation & 1) == 0) {
+            place_row(image, x, y, rotation, v, us, how, scale);
+            continue;
+        }
         for (int u = us.first; u < us.second; ++u) {
             auto [px, py] = turned(x, y, rotation, u, v);
             paint(px, py, image.black(u / scale.across, v / scale.down), how);
         }
+    }
+}
+
+void Printer::place_row(const Bitmap& image, int x, int y, int rotation, int v,
+                        std::pair<int, int> us, Paint how, Scale scale) {
+    const int source_row = v / scale.down;
+    // Runs of the source row, in image dots, magnified across into label dots.
+    const int first = us.first / scale.across, last = (us.second + scale.across - 1) / scale.across;
+    for (int s = first; s < last;) {
+        const bool mark = image.black(s, source_row);
+        const int end = image.run_end(source_row, s + 1, last, mark);
+        const int u0 = std::max(s * scale.across, us.first);
+        const int u1 = std::min(end * scale.across, us.second);
+        if ((rotation & 3) == 0)
+            paint_span(y + v, x + u0, x + u1, mark, how);
+        else  // half turned: the row runs right to left, one row up from the bottom
+            paint_span(y - 1 - v, x - u1, x - u0, mark, how);
+        s = end;
+    }
 }
 
 }  // namespace eplview

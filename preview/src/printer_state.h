@@ -107,6 +107,12 @@ struct PendingRecall {
     std::vector<std::string> values;
 };
 
+// Labels printed while no length was known, each as long as what was drawn on it.
+struct LengthsAsDrawn {
+    std::size_t offset = 0, line = 1;  // of the first one's P
+    int shortest = 0, longest = 0;
+};
+
 struct Printer {
     explicit Printer(const Options& options);
 
@@ -145,6 +151,9 @@ struct Printer {
     // clockwise by rotation quarter turns about that point.
     void place(const Command& command, const Bitmap& image, int x, int y, int rotation, Paint how,
                Scale scale = {});
+    // While the label length is not known the buffer grows down to the lowest row an object
+    // reaches (bottom, exclusive), up to the longest label.
+    void grow_to(int bottom);
 
     // ---- state ---------------------------------------------------------------------------------
     Summary summary;  // the settings the stream chose
@@ -155,7 +164,9 @@ struct Printer {
     bool drawn = false;  // objects drawn since the image buffer was last cleared
     std::vector<Label> labels;
     std::size_t label_bytes = 0;  // image bytes of the labels kept
-    Store<Form> forms;            // total: commands in all forms
+    bool as_fed = false;          // ZB labels kept in feed order, not turned upright
+    std::optional<LengthsAsDrawn> lengths_as_drawn;
+    Store<Form> forms;  // total: commands in all forms
     std::optional<FormBeingStored> storing;
     std::optional<PendingRecall> recall;
     std::map<int, std::string> variables;  // while a recalled form is drawn
@@ -167,6 +178,11 @@ struct Printer {
 
    private:
     void paint(int x, int y, bool mark, Paint how);
+    // The dots [x0, x1) of row y, all marked or all not, as paint would leave them one by one.
+    void paint_span(int y, int x0, int x1, bool mark, Paint how);
+    // One row of an image placed unturned (rotation 0) or half turned (2), in runs of like dots.
+    void place_row(const Bitmap& image, int x, int y, int rotation, int v, std::pair<int, int> us,
+                   Paint how, Scale scale);
     void check_inside(const Command& command, Box box);
 };
 

@@ -222,6 +222,9 @@ void VirtualPrinter::finish_job(std::size_t job, const std::vector<std::uint8_t>
     for (const auto& warning : result.warnings)
         log(prefix + "warning at byte " + std::to_string(warning.offset) + ", line " +
             std::to_string(warning.line) + ": " + warning.message);
+    for (const auto& note : result.notes)
+        log(prefix + "note at byte " + std::to_string(note.offset) + ", line " +
+            std::to_string(note.line) + ": " + note.message);
     write_labels(job, result, written);
     std::string copies;
     for (const auto& label : result.labels) {
@@ -230,7 +233,7 @@ void VirtualPrinter::finish_job(std::size_t job, const std::vector<std::uint8_t>
     }
     log(prefix + std::to_string(bytes.size()) + " bytes, " + std::to_string(result.labels.size()) +
         " labels (copies:" + (copies.empty() ? " -" : copies) + "), " +
-        std::to_string(result.warnings.size()) + " warnings");
+        std::to_string(warning_count(result)) + " warnings");
     ++jobs_done_;
 }
 

@@ -33,10 +33,52 @@ TEST_F(Program, RendersEachLabelUnderTheGivenNameOrNumbered) {
     EXPECT_TRUE(read_png((dir / "out.png").string()) == run(one).labels[0].image);
     ASSERT_EQ(eplview("render two.epl --out-dir png --dpi 300"), 0);
     EXPECT_TRUE(read_png((dir / "png/two-1.png").string()) == run(two, {300, 0}).labels[0].image);
-    ASSERT_EQ(eplview("render blank.epl --width 200 --dpi 300"), 0);
-    EXPECT_TRUE(read_png((dir / "blank.png").string()) == Bitmap(200, 2 * 300));
+    ASSERT_EQ(eplview("render blank.epl --size 1x2in --dpi 300"), 0);
+    EXPECT_TRUE(read_png((dir / "blank.png").string()) == Bitmap(300, 2 * 300));
     // The library cuts a width its caller chose, which the command line refuses.
     EXPECT_EQ(run("", {203, 5000}).summary.width, max_label_width_dots);
+}
+
+// A binary PBM file (P4, as pdftoppm -mono writes it); its rows are packed as Bitmap's, 1 black.
+Bitmap read_pbm(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string magic;
+    int width = 0, height = 0;
+    in >> magic >> width >> height;
+    in.get();
+    Bitmap image(magic == "P4" ? width : 0, height);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); x += 8) {
+            auto byte = static_cast<unsigned>(in.get());
+            for (int bit = 0; bit < 8; ++bit) image.set(x + bit, y, (byte >> (7 - bit)) & 1);
+        }
+    return in ? image : Bitmap();
+}
+
+// One PDF page per label at the label's size on paper, its dots embedded as they are: poppler's
+// pdftoppm reads each page back at the label's resolution as exactly the label's PNG image. The
+// stream has no Q, so its labels differ in length; the second prints ZB.
+TEST_F(Program, WritesEachLabelAsAPdfPageDotForDot) {
+    ASSERT_EQ(std::system("pdftoppm -v >/dev/null 2>&1"), 0)
+        << "pdftoppm is missing: install Debian poppler-utils (scripts/install-deps.sh)";
+    write("in.epl",
+          "N\nq401\nA5,5,0,3,1,1,N,\"PDF\"\nLO390,0,11,97\nP2\nN\nZB\nX3,3,2,300,211\nP1\n");
+    for (std::string dpi : {"203", "300"}) {
+        SCOPED_TRACE(dpi);
+        ASSERT_EQ(eplview("render in.epl -o out.pdf --dpi " + dpi), 0);
+        ASSERT_EQ(eplview("render in.epl -o out.png --dpi " + dpi), 0);
+        fs::remove_all(dir / "pages");
+        fs::create_directory(dir / "pages");
+        std::string pages = "pdftoppm -mono -r " + dpi + " '" + (dir / "out.pdf").string() + "' '" +
+                            (dir / "pages/page").string() + "'";
+        ASSERT_EQ(std::system(pages.c_str()), 0) << pages;
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir / "pages"), {}), 2);
+        for (std::string page : {"1", "2"}) {
+            Bitmap png = read_png((dir / ("out-" + page + ".png")).string());
+            EXPECT_EQ(png.height(), page == "1" ? 97 : 211);
+            EXPECT_TRUE(read_pbm(dir / ("pages/page-" + page + ".pbm")) == png) << "page " << page;
+        }
+    }
 }
 
 class ProgramRun : public Program, public testing::WithParamInterface<CaseRow> {};

@@ -31,12 +31,13 @@ TEST_F(Loopback, WritesEachLabelWhileTheJobIsStillArriving) {
 }
 
 // A job ends when its sender closes, at the byte cap (a job of exactly the cap is whole) or when
-// its sender falls silent; a job of garbage only gets warnings, and the server goes on.
+// its sender falls silent; a job of garbage gets warnings (a run of alike ones folded into one)
+// and the note on its label's length, and the server goes on.
 TEST_F(Loopback, EndsJobsAtTheCapsAndGoesOnAfterGarbage) {
     options.max_bytes = two_labels.size();
     options.idle_seconds = 1;
     start();
-    ASSERT_TRUE(Client(port).send_all("\x01\x02 nonsense\nLOx\nGW1,1,9,9,\xFF"));
+    ASSERT_TRUE(Client(port).send_all("\x01\x02 nonsense\nLOx\nLOy\nP1\nGW1,1,9,9,\xFF"));
     ASSERT_TRUE(Client(port).send_all(two_labels + "P1\n"));
     Client silent(port);
     ASSERT_TRUE(silent.send_all(two_labels));
@@ -44,12 +45,15 @@ TEST_F(Loopback, EndsJobsAtTheCapsAndGoesOnAfterGarbage) {
     const std::string cap = std::to_string(two_labels.size());
     for (const std::string& line : std::vector<std::string>{
              "job 1: warning at byte 0, line 1: unknown command \"\\x01\\x02 nonse\"",
-             "job 1: warning at byte 12, line 2: LO",
+             "job 1: warning at byte 12, line 2: LO: expected 4 parameters, found 1 ... and 1 "
+             "more like it on line 3",
+             "job 1: note at byte 20, line 4: no Q command: the label is as long as what was "
+             "drawn, 1 dots",
              "job 2: longer than " + cap + " bytes; the rest", "job 3: idle for 1 s",
              "job 3: " + cap + " bytes, 2 labels"})
         EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
     EXPECT_TRUE(fs::exists(job_file(3, 2)));
-    EXPECT_EQ(whole_pngs(), 4u);  // two of job 2, two of job 3
+    EXPECT_EQ(whole_pngs(), 5u);  // one of job 1, two of job 2, two of job 3
 }
 
 // Senders beyond the connections received at once wait in the listening queue and are served in

@@ -43,8 +43,6 @@ inline constexpr std::uint64_t max_drawn_dots = 1ull << 30;
 // width when the stream sets none with q and the caller gives none.
 inline constexpr int head_width_203 = 832;
 inline constexpr int head_width_300 = 1248;
-// Label length used until the stream sends Q: 2 inches.
-inline constexpr int default_length_inches = 2;
 
 // A monochrome image, one bit per dot, rows packed most significant bit first; a set bit prints
 // black.
@@ -58,8 +56,17 @@ class Bitmap {
     bool black(int x, int y) const;
     void set(int x, int y, bool black);
     void invert(int x, int y);
+    // The dots [x0, x1) of row y, a byte at a time where whole bytes are covered; the span is
+    // clipped to the bitmap.
+    void set_span(int y, int x0, int x1, bool black);
+    void invert_span(int y, int x0, int x1);
+    // The first x in [x, limit) of row y whose dot is not `black`, or limit; whole bytes of
+    // like dots are passed over at once.
+    int run_end(int y, int x, int limit, bool black) const;
     bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
     std::size_t black_count() const;
+    // Grows the image downwards to height rows, the new ones white; the dots it holds stay.
+    void extend_to(int height);
     const std::vector<std::uint8_t>& packed() const { return bits_; }
     int stride() const { return stride_; }
     bool operator==(const Bitmap&) const = default;
@@ -75,6 +82,9 @@ struct Warning {
     std::size_t offset = 0;  // byte offset of the command in the stream
     std::size_t line = 1;    // 1-based; counts line feeds before the command
     std::string message;
+    // Warnings of the same kind that came right after this one, folded into it; its message ends
+    // with "... and N more like it on lines A to B".
+    std::size_t repeats = 0;
 };
 
 struct Label {
@@ -88,13 +98,17 @@ struct Label {
 struct Summary {
     int dpi = 203;
     int width = 0;   // dots
-    int length = 0;  // dots
-    int gap = 0;     // dots; 0 on continuous media
+    int length = 0;  // dots; as drawn: the longest label printed
+    // Neither Q nor the caller gave the length: each label is as long as what was drawn on it.
+    bool length_as_drawn = false;
+    int gap = 0;  // dots; 0 on continuous media
     bool black_mark = false;
     std::string gap_offset;  // as sent after Q, e.g. "+0"
     int reference_x = 0;
     int reference_y = 0;
-    bool top_first = true;  // ZT; ZB prints from the bottom of the image buffer
+    // ZT; ZB prints the image buffer from its bottom end first, turned, so that the label reads
+    // the same way up as under ZT and leaves the printer the other end first.
+    bool top_first = true;
     std::string darkness, speed, options, backup, feed_adjust, memory;
     int labels = 0;
     long copies = 0;
@@ -102,18 +116,26 @@ struct Summary {
     std::map<std::string, int> graphics;  // stored graphic -> bytes
 };
 
+// What the caller knows of the label and the printer where the stream does not say it: the
+// stream's own q and Q win over width and length.
 struct Options {
-    int dpi = 203;  // 203 or 300
-    int width = 0;  // dots; 0: the widest head of the resolution
+    int dpi = 203;        // 203 or 300
+    int width = 0;        // dots; 0: the widest head of the resolution
+    int length = 0;       // dots; 0: each label as long as what was drawn on it
+    bool as_fed = false;  // ZB labels in feed order (turned half a turn) rather than upright
 };
 
 struct Job {
     std::vector<Label> labels;
     std::vector<Warning> warnings;
+    // Remarks on the stream as a whole that are no fault of it: what eplview had to assume.
+    std::vector<Warning> notes;
     Summary summary;
 };
 
 Job interpret(std::span<const std::uint8_t> stream, const Options& options = {});
+// The warnings the stream gave, those folded into others included.
+std::size_t warning_count(const Job& job);
 
 // The bitmap as a 1-bit greyscale PNG file with its resolution recorded; empty for an empty
 // bitmap or when encoding fails.
@@ -121,6 +143,10 @@ std::vector<std::uint8_t> encode_png(const Bitmap& image, int dpi);
 // Writes that PNG file. It appears under its name complete or not at all (it is written beside
 // it under a temporary name first); false when it cannot be written.
 bool write_png(const Bitmap& image, int dpi, const std::string& path);
+// The labels as one PDF file, a page for each at its size on paper (dots / dpi inches), the
+// dots embedded as they are: one bit each, losslessly, shown without smoothing. Written like
+// write_png; false when it cannot be written or there is no label.
+bool write_pdf(std::span<const Label> labels, int dpi, const std::string& path);
 // Reads a 1-bit or 8-bit greyscale PNG back (for golden comparisons); empty bitmap on failure.
 Bitmap read_png(const std::string& path);
 
