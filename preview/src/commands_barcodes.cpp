@@ -15,11 +15,8 @@ Bitmap with_human_readable(Printer& printer, const Bitmap& bars, const std::stri
     constexpr int gap_dots = 2;
     int dpi = printer.summary.dpi;
     int font = 2;
-    while (font > 1 &&
-           resident_cell(font, dpi).width * static_cast<int>(text.size()) > bars.width())
-        --font;
-    CellSize cell = resident_cell(font, dpi);
-    auto fitting = static_cast<std::size_t>(std::max(0, bars.width() / cell.width));
+    while (font > 1 && text_width(font, dpi, text.size()) > bars.width()) --font;
+    auto fitting = characters_within(font, dpi, 1, bars.width());
     Bitmap line = printer.glyphs.text(font, dpi, std::string_view(text).substr(0, fitting));
     Bitmap block(bars.width(), bars.height() + gap_dots + line.height());
     for (int y = 0; y < bars.height(); ++y)

@@ -119,10 +119,38 @@ void memory(Printer& printer, const Command& command, std::string_view rest) {
     printer.clear_buffer(command);
 }
 
+// Ip1[,p2[,p3]]: p1 the data bits, 8 or 7; p2 the 8-bit code page (0 to 13: DOS pages, A to F:
+// Windows pages) or, with 7-bit data, the country (0 to 8); p3 the country code of the keyboard
+// display unit, which only that unit reads. A page the printer does not have leaves the one in use.
 void character_set(Printer& printer, const Command& command, std::string_view rest) {
     auto fields = printer.fields_of(command, rest);
-    if (fields && !fields->list.empty())
-        printer.number(command, *fields, 0, "character set", 0, 255);
+    if (!fields) return;
+    if (fields->list.empty() || fields->list.size() > 3) {
+        printer.warn(command,
+                     "I: expected 1 to 3 parameters, found " + std::to_string(fields->list.size()));
+        return;
+    }
+    const std::string& bits = fields->list[0].text;
+    if (bits != "8" && bits != "7") {
+        printer.warn(command, "I: data bits \"" + printable(bits) + "\" is neither 8 nor 7");
+        return;
+    }
+    if (fields->list.size() == 3 && !printer.number(command, *fields, 2, "country code", 0, 999))
+        return;
+    bool has_page = fields->list.size() > 1;
+    if (bits == "7") {
+        if (!has_page || printer.number(command, *fields, 1, "7-bit country", 0, 8))
+            printer.code_page = &seven_bit_data();
+        return;
+    }
+    std::string_view selector = has_page ? fields->list[1].text : default_code_page().selector;
+    const CodePage* page = find_code_page(selector);
+    if (!page) {
+        printer.warn(command, "I: unknown code page \"" + printable(selector) + "\"; " +
+                                  std::string(printer.code_page->name) + " stays in use");
+        return;
+    }
+    printer.code_page = page;
 }
 
 constexpr CommandRow family_rows[] = {

@@ -4,21 +4,47 @@
 #include FT_FREETYPE_H
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #ifndef EPLVIEW_FONT_FILE
-#define EPLVIEW_FONT_FILE "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf"
-#endif
+#define EPLVIEW_FONT_FILE "/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf"
+#endif  // EPLVIEW_FONT_FILE
+#ifndef EPLVIEW_FALLBACK_FONT_FILE
+#define EPLVIEW_FALLBACK_FONT_FILE "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
+#endif  // EPLVIEW_FALLBACK_FONT_FILE
 
 namespace eplview {
 namespace {
 
-constexpr std::array<CellSize, resident_fonts> cells_203{
-    {{8, 12}, {10, 16}, {12, 20}, {14, 24}, {32, 48}}};
-constexpr std::array<CellSize, resident_fonts> cells_300{
-    {{12, 20}, {16, 28}, {20, 36}, {24, 44}, {48, 80}}};
+// A resident font as the EPL2 reference gives it for the A command's font parameter: the cell in
+// dots and the characters per inch (here in hundredths). The reference gives no baseline; at
+// 203 dpi it is where the driver module takes it to be when it places text by its baseline, at
+// 300 dpi that depth scaled by the cell heights.
+struct ReferenceFont {
+    int width, height, cpi_hundredths, baseline;
+};
+constexpr std::array<ReferenceFont, resident_fonts> fonts_203{{{8, 12, 2030, 10},
+                                                               {10, 16, 1690, 14},
+                                                               {12, 20, 1450, 16},
+                                                               {14, 24, 1270, 20},
+                                                               {32, 48, 560, 48}}};
+constexpr std::array<ReferenceFont, resident_fonts> fonts_300{{{12, 20, 2500, 17},
+                                                               {16, 28, 1875, 25},
+                                                               {20, 36, 1500, 29},
+                                                               {24, 44, 1250, 37},
+                                                               {48, 80, 625, 80}}};
 
-Bitmap open_box(CellSize cell) {
+// A printer steps by whole dots: the pitch is the whole number nearest to dpi / cpi. That gives
+// 10, 12, 14, 16 and 36 dots at 203 dpi, 2 dots of space after each cell (4 in font 5), and 12,
+// 16, 20, 24 and 48 at 300 dpi, where the cell takes the whole pitch and its glyphs hold their
+// own space.
+constexpr FontMetrics metrics_of(const ReferenceFont& font, int dpi) {
+    int pitch = (dpi * 100 + font.cpi_hundredths / 2) / font.cpi_hundredths;
+    return {font.width, font.height, pitch, font.baseline};
+}
+
+Bitmap open_box(const FontMetrics& cell) {
     Bitmap box(cell.width, cell.height);
     for (int x = 1; x < cell.width - 1; ++x) {
         box.set(x, 1, true);
@@ -31,29 +57,99 @@ Bitmap open_box(CellSize cell) {
     return box;
 }
 
-}  // namespace
-
-CellSize resident_cell(int font, int dpi) {
-    if (font < 1 || font > resident_fonts) return {};
-    const auto& cells = dpi == 300 ? cells_300 : cells_203;
-    return cells[static_cast<std::size_t>(font - 1)];
+// The row of the cell a glyph row at `y` lands on. The cells leave less room below the baseline
+// than the face's descent takes (2 rows in fonts 1 and 2 at 203 dpi), so the descent is pressed
+// into that room, as the printer's bitmaps shorten their descenders, rather than cut off.
+int cell_row(int y, int descent, const FontMetrics& cell) {
+    int room = cell.height - cell.baseline;
+    if (y < cell.baseline || descent <= room) return y;
+    return cell.baseline + (y - cell.baseline) * room / descent;
 }
 
+// Copies the rendered glyph into its cell: its advance centred on the cell, its baseline on the
+// font's. What reaches past the cell across is cut, as the printer's cells never overlap.
+void draw_glyph(const FT_Face face, const FontMetrics& cell, Bitmap& image) {
+    const FT_GlyphSlot slot = face->glyph;
+    const FT_Bitmap& bits = slot->bitmap;
+    int advance = static_cast<int>((slot->advance.x + 32) >> 6);
+    int descent = static_cast<int>((-face->size->metrics.descender + 63) >> 6);
+    int left = (cell.width - advance) / 2 + slot->bitmap_left;
+    int top = cell.baseline - slot->bitmap_top;
+    for (unsigned row = 0; row < bits.rows; ++row) {
+        int y = cell_row(top + static_cast<int>(row), descent, cell);
+        for (unsigned column = 0; column < bits.width; ++column) {
+            auto byte = bits.buffer[static_cast<long>(row) * bits.pitch + column / 8];
+            if ((byte >> (7 - column % 8)) & 1) image.set(left + static_cast<int>(column), y, true);
+        }
+    }
+}
+
+}  // namespace
+
+FontMetrics resident_font(int font, int dpi) {
+    if (font < 1 || font > resident_fonts) return {};
+    const auto& fonts = dpi == 300 ? fonts_300 : fonts_203;
+    return metrics_of(fonts[static_cast<std::size_t>(font - 1)], dpi == 300 ? 300 : 203);
+}
+
+CellSize resident_cell(int font, int dpi) {
+    FontMetrics metrics = resident_font(font, dpi);
+    return {metrics.width, metrics.height};
+}
+
+int text_width(int font, int dpi, std::size_t characters) {
+    if (characters == 0) return 0;
+    FontMetrics metrics = resident_font(font, dpi);
+    auto dots = static_cast<long long>(characters - 1) * metrics.pitch + metrics.width;
+    return static_cast<int>(std::min<long long>(dots, INT_MAX));
+}
+
+std::size_t characters_within(int font, int dpi, int across, long dots) {
+    FontMetrics metrics = resident_font(font, dpi);
+    long cell = static_cast<long>(metrics.width) * across;
+    long pitch = static_cast<long>(metrics.pitch) * across;
+    if (pitch <= 0 || dots < cell) return 0;
+    return static_cast<std::size_t>(1 + (dots - cell) / pitch);
+}
+
+// The fallback face draws the characters the main one lacks, at the main one's scale.
 struct GlyphRenderer::Face {
     FT_Library library = nullptr;
-    FT_Face face = nullptr;
+    FT_Face main = nullptr, fallback = nullptr;
     ~Face() {
-        if (face) FT_Done_Face(face);
+        if (fallback) FT_Done_Face(fallback);
+        if (main) FT_Done_Face(main);
         if (library) FT_Done_FreeType(library);
     }
+    FT_Face holding(char32_t character) const {
+        if (fallback && FT_Get_Char_Index(main, character) == 0 &&
+            FT_Get_Char_Index(fallback, character) != 0)
+            return fallback;
+        return main;
+    }
+    // The main face's advance spans the pitch and its ascent (which holds accented capitals)
+    // the depth from the cell's top to the baseline; both faces take that size.
+    bool scale_to(FT_Face face, const FontMetrics& cell) {
+        double units = main->units_per_EM;
+        std::array<long, 2> size{std::lround(64.0 * cell.pitch * units / main->max_advance_width),
+                                 std::lround(64.0 * cell.baseline * units / main->ascender)};
+        // Setting a size makes FreeType run the font's size program again: only when it changes.
+        auto& current = face == main ? main_size : fallback_size;
+        if (size == current) return true;
+        current = {};
+        if (FT_Set_Char_Size(face, size[0], size[1], 72, 72) != 0) return false;
+        current = size;
+        return true;
+    }
+    std::array<long, 2> main_size{}, fallback_size{};  // in 1/64 dot, across and down
 };
 
 GlyphRenderer::GlyphRenderer() = default;
 
 GlyphRenderer::~GlyphRenderer() = default;
 
-// The font file is read when the first glyph is drawn: most streams a server or a fuzzer sees
-// draw no text at all, and loading the face costs more than interpreting them.
+// The font files are read when the first glyph is drawn: most streams a server or a fuzzer sees
+// draw no text at all, and loading a face costs more than interpreting them.
 GlyphRenderer::Face& GlyphRenderer::face() {
     if (face_) return *face_;
     face_ = std::make_unique<Face>();
@@ -61,64 +157,63 @@ GlyphRenderer::Face& GlyphRenderer::face() {
         face_->library = nullptr;
         return *face_;
     }
-    if (FT_New_Face(face_->library, EPLVIEW_FONT_FILE, 0, &face_->face) != 0) face_->face = nullptr;
+    if (FT_New_Face(face_->library, EPLVIEW_FONT_FILE, 0, &face_->main) != 0) face_->main = nullptr;
+    if (FT_New_Face(face_->library, EPLVIEW_FALLBACK_FONT_FILE, 0, &face_->fallback) != 0)
+        face_->fallback = nullptr;
     return *face_;
 }
 
 bool GlyphRenderer::has_font() {
-    return face().face != nullptr;
+    return face().main != nullptr;
 }
 
-const Bitmap& GlyphRenderer::glyph(int font, int dpi, unsigned char character) {
-    std::array<int, 3> key{font, dpi, character};
+const Bitmap& GlyphRenderer::glyph(int font, int dpi, char32_t character) {
+    std::tuple key{font, dpi, character};
     if (auto found = cache_.find(key); found != cache_.end()) return found->second;
-    CellSize cell = resident_cell(font, dpi);
+    FontMetrics cell = resident_font(font, dpi);
     Bitmap& image = cache_[key];
-    if (!has_font()) return image = open_box(cell);
     image = Bitmap(cell.width, cell.height);
-    FT_Face face = face_->face;
-    // The em size that fits the face's full height (ascent to descent) into the cell height and
-    // its advance into the cell width.
-    double units = face->units_per_EM;
-    double height_per_em = (face->ascender - face->descender) / units;
-    double advance_per_em = face->max_advance_width / units;
-    double em = std::min(cell.height / height_per_em, cell.width / advance_per_em);
-    auto pixels = static_cast<FT_UInt>(std::max(1.0, std::floor(em)));
-    // Setting a size makes FreeType run the font's size program again: only when it changes.
-    if (pixels != size_in_pixels_) {
-        if (FT_Set_Pixel_Sizes(face, 0, pixels) != 0) return image;
-        size_in_pixels_ = pixels;
-    }
-    if (FT_Load_Char(face, character, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) !=
-        0)
+    if (character == 0) return image;
+    if (!has_font()) return image = open_box(cell);
+    FT_Face face = face_->holding(character);
+    if (!face_->scale_to(face, cell) ||
+        FT_Load_Char(face, character, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) !=
+            0)
         return image;
-    const FT_Bitmap& bits = face->glyph->bitmap;
-    int margin = (cell.height - static_cast<int>(std::lround(pixels * height_per_em))) / 2;
-    int baseline = margin + static_cast<int>(std::lround(face->ascender / units * pixels));
-    int advance = static_cast<int>(face->glyph->advance.x >> 6);
-    int left = (cell.width - advance) / 2 + face->glyph->bitmap_left;
-    int top = baseline - face->glyph->bitmap_top;
-    for (unsigned row = 0; row < bits.rows; ++row)
-        for (unsigned column = 0; column < bits.width; ++column) {
-            auto byte = bits.buffer[static_cast<long>(row) * bits.pitch + column / 8];
-            if ((byte >> (7 - column % 8)) & 1)
-                image.set(left + static_cast<int>(column), top + static_cast<int>(row), true);
-        }
+    draw_glyph(face, cell, image);
     return image;
 }
 
-Bitmap GlyphRenderer::text(int font, int dpi, std::string_view characters) {
-    CellSize cell = resident_cell(font, dpi);
-    Bitmap run(cell.width * static_cast<int>(characters.size()), cell.height);
+Bitmap GlyphRenderer::text(int font, int dpi, std::u32string_view characters) {
+    FontMetrics metrics = resident_font(font, dpi);
+    Bitmap run(text_width(font, dpi, characters.size()), metrics.height);
     int x0 = 0;
-    for (char c : characters) {
-        const Bitmap& one = glyph(font, dpi, static_cast<unsigned char>(c));
+    for (char32_t c : characters) {
+        const Bitmap& one = glyph(font, dpi, c);
         for (int y = 0; y < one.height(); ++y)
             for (int x = 0; x < one.width(); ++x)
                 if (one.black(x, y)) run.set(x0 + x, y, true);
-        x0 += cell.width;
+        x0 += metrics.pitch;
     }
     return run;
+}
+
+// ASCII needs no page: most streams print nothing else, and reading a page costs a converter.
+Bitmap GlyphRenderer::text(int font, int dpi, std::string_view bytes, const CodePage& page) {
+    std::u32string run;
+    run.reserve(bytes.size());
+    for (char byte : bytes) run += static_cast<unsigned char>(byte);
+    if (std::ranges::any_of(run, [](char32_t c) { return c >= first_upper_byte; })) {
+        const PageCharacters& characters = characters_of(page);
+        for (char32_t& character : run) character = characters[character];
+    }
+    return text(font, dpi, run);
+}
+
+const PageCharacters& GlyphRenderer::characters_of(const CodePage& page) {
+    auto found = pages_.find(page.number);
+    if (found == pages_.end()) found = pages_.emplace(page.number, page_characters(page)).first;
+    return found->second;
 }
 
 }  // namespace eplview

@@ -1,15 +1,18 @@
-// Glyphs of the five resident fonts. The printer's own bitmaps are not available, so each glyph is
-// drawn from DejaVu Sans Mono through FreeType in monochrome and centred in the resident font's
-// character cell, with the baseline where the cell's descent leaves it. Cell sizes are those of
-// the printer: 8x12, 10x16, 12x20, 14x24 and 32x48 dots at 203 dpi and 12x20, 16x28, 20x36, 24x44
-// and 48x80 dots at 300 dpi.
+// The five resident fonts: their metrics, and their glyphs. Characters sit one pitch apart, the
+// printer's advance from one character to the next, which is wider than the cell at 203 dpi; the
+// printer's own bitmaps are not available, so each glyph is drawn through FreeType from a bold
+// monospaced font (DejaVu Sans Mono Bold; DejaVu Sans Bold for the letters it lacks), scaled so
+// that its advance spans the pitch and its ascent the cell's depth to the baseline.
 #pragma once
 
 #include <array>
 #include <map>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <tuple>
 
+#include "code_pages.h"
 #include "eplview/eplview.h"
 
 namespace eplview {
@@ -19,10 +22,25 @@ struct CellSize {
     int height = 0;
 };
 
+// A resident font at multiplier 1, in dots.
+struct FontMetrics {
+    int width = 0, height = 0;  // the character cell
+    int pitch = 0;              // from one character's start to the next one's
+    int baseline = 0;           // from the cell's top down to the baseline
+};
+
 inline constexpr int resident_fonts = 5;
 
-// font 1..5; any other value gives an empty cell.
+// font 1..5 at 203 or 300 dpi; any other font gives empty metrics.
+FontMetrics resident_font(int font, int dpi);
 CellSize resident_cell(int font, int dpi);
+
+// The dots a run of characters takes across at multiplier 1: one pitch for every character but
+// the last, whose cell ends the run (the space after it is paper). Drawing, the edge checks and
+// every fit of text measure text with it.
+int text_width(int font, int dpi, std::size_t characters);
+// The most characters whose run at horizontal multiplier `across` fits within `dots`.
+std::size_t characters_within(int font, int dpi, int across, long dots);
 
 class GlyphRenderer {
    public:
@@ -35,17 +53,22 @@ class GlyphRenderer {
     // the layout stays visible.
     bool has_font();
 
-    // A run of characters at multiplier 1x1 in font 1..5: one cell per byte, bytes taken as
-    // Latin-1 characters.
-    Bitmap text(int font, int dpi, std::string_view characters);
+    // A run of Unicode characters in font 1..5 at multiplier 1x1, text_width wide; character 0
+    // prints nothing.
+    Bitmap text(int font, int dpi, std::u32string_view characters);
+    // The bytes of a text field, each the character it is in the code page.
+    Bitmap text(int font, int dpi, std::string_view bytes,
+                const CodePage& page = default_code_page());
+    // What each byte of the page prints, read from the system's converter once per page.
+    const PageCharacters& characters_of(const CodePage& page);
 
    private:
-    const Bitmap& glyph(int font, int dpi, unsigned char character);
     struct Face;
     Face& face();
+    const Bitmap& glyph(int font, int dpi, char32_t character);
     std::unique_ptr<Face> face_;
-    std::map<std::array<int, 3>, Bitmap> cache_;
-    unsigned size_in_pixels_ = 0;  // the pixel size last set on the face
+    std::map<std::tuple<int, int, char32_t>, Bitmap> cache_;  // by font, dpi and character
+    std::map<int, PageCharacters> pages_;                     // by page number
 };
 
 }  // namespace eplview

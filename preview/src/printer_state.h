@@ -159,6 +159,7 @@ struct Printer {
     Summary summary;  // the settings the stream chose
     Diagnostics diagnostics;
     GlyphRenderer glyphs;
+    const CodePage* code_page = &default_code_page();  // what text bytes print, chosen by I
     Bitmap buffer;
     bool drawn = false;  // objects drawn since the image buffer was last cleared
     std::vector<Label> labels;

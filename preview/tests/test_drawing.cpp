@@ -4,12 +4,15 @@
 // the files anew, then review them before keeping them. Every
 // symbology the driver sends (data/symbol_cases.txt) is rendered and read back with zxing-cpp: the
 // decoded text must be the data of the label (the symbologies zxing-cpp cannot read are golden
-// images).
+// images). Text steps by the pitch the EPL2 reference gives each font (data/pitch_cases.txt), and
+// a byte prints the character its code page's table gives it (data/code_page_cases.txt).
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <sstream>
 
+#include "glyphs.h"
 #include "support.h"
 
 namespace eplview::test {
@@ -49,6 +52,76 @@ INSTANTIATE_TEST_SUITE_P(Commands, Golden, testing::ValuesIn(read_cases("golden_
                          [](const testing::TestParamInfo<CaseRow>& row) {
                              return row.param.head.substr(0, row.param.head.find(' '));
                          });
+
+// Each resident font prints ten strokes ("|") in a row; the centre of each must lie a whole number
+// of pitches from the text's start, plus half a cell. The pitch is the reference's: the whole dots
+// nearest to dpi over its characters per inch, times the horizontal multiplier.
+class Pitch : public testing::TestWithParam<CaseRow> {};
+
+TEST_P(Pitch, StrokesStepByTheReferencePitch) {
+    std::istringstream head(GetParam().head);
+    int font = 0, dpi = 0, cell = 0, across = 0;
+    double cpi = 0;
+    head >> font >> dpi >> cpi >> cell >> across;
+    constexpr int left = 20, strokes = 10;
+    Job job =
+        run(with_header(driver_lines({"A" + std::to_string(left) + ",20,0," + std::to_string(font) +
+                                          "," + std::to_string(across) + ",1,N,\"||||||||||\"",
+                                      "P1"})),
+            {dpi, 0});
+    ASSERT_EQ(job.labels.size(), 1u);
+    const Bitmap& label = job.labels[0].image;
+    auto inked = [&](int x) {
+        for (int y = 0; y < label.height(); ++y)
+            if (label.black(x, y)) return true;
+        return false;
+    };
+    std::vector<double> centres;
+    for (int x = 0; x < label.width(); ++x) {
+        if (!inked(x)) continue;
+        int first = x;
+        while (x + 1 < label.width() && inked(x + 1)) ++x;
+        centres.push_back((first + x) / 2.0);
+    }
+    ASSERT_EQ(centres.size(), static_cast<std::size_t>(strokes));
+    int pitch = static_cast<int>(std::lround(dpi / cpi)) * across;
+    for (int k = 0; k < strokes; ++k)
+        EXPECT_NEAR(centres[static_cast<std::size_t>(k)],
+                    left + k * pitch + (cell * across - 1) / 2.0, across)
+            << "stroke " << k;
+}
+
+INSTANTIATE_TEST_SUITE_P(ResidentFonts, Pitch, testing::ValuesIn(read_cases("pitch_cases.txt")));
+
+// A byte prints the character the selected page's table gives it: the cell drawn from the stream
+// equals that character's glyph (nothing for none).
+class PageCharacter : public testing::TestWithParam<CaseRow> {};
+
+TEST_P(PageCharacter, ByteDrawsThePageCharacter) {
+    std::istringstream head(GetParam().head);
+    std::string select, byte, character;
+    head >> select >> byte >> character;
+    char data = static_cast<char>(std::stoi(byte, nullptr, 16));
+    std::vector<std::string> lines{"A10,10,0,3,1,1,N,\"" + std::string(1, data) + "\"", "P1"};
+    for (std::size_t at = 0; select != "-" && at <= select.size();) {
+        std::size_t end = std::min(select.find(';', at), select.size());
+        lines.insert(lines.end() - 2, select.substr(at, end - at));
+        at = end + 1;
+    }
+    Job job = run(with_header(driver_lines(lines)));
+    ASSERT_EQ(job.labels.size(), 1u);
+    GlyphRenderer glyphs;
+    std::u32string expected(1, static_cast<char32_t>(std::stoul(character, nullptr, 16)));
+    Bitmap glyph = glyphs.text(3, 203, expected);
+    EXPECT_EQ(glyph.black_count() == 0, expected[0] == 0);
+    for (int y = 0; y < glyph.height(); ++y)
+        for (int x = 0; x < glyph.width(); ++x)
+            ASSERT_EQ(job.labels[0].image.black(10 + x, 10 + y), glyph.black(x, y))
+                << x << "," << y;
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, PageCharacter,
+                         testing::ValuesIn(read_cases("code_page_cases.txt")));
 
 std::string replaced(std::string text, const std::string& key, const std::string& value) {
     if (auto at = text.find(key); at != std::string::npos) text.replace(at, key.size(), value);

@@ -100,14 +100,24 @@ std::string digits(Random& rng, std::size_t n) {
     return from_alphabet(rng, "0123456789", n);
 }
 
-// Printable ASCII, the DATA field's special characters, and bytes 0x80-0xFF.
+// Printable ASCII, the DATA field's special characters, and bytes 0x80-0xFF. No UTF-8 lead byte
+// (0xC2-0xF4) is followed by a continuation byte (0x80-0xBF), even with ASCII between them that
+// the module might drop: such a pair looks like UTF-8 sent to a single-byte page, which eplview
+// rightly warns of.
 std::string random_text(Random& rng, std::size_t length) {
     std::string s;
+    int last_high = 0;  // the last byte of 0x80 and above
     while (s.size() < length) {
         const int kind = rng.in(0, 9);
-        s += kind < 6   ? static_cast<char>(rng.in(0x20, 0x7E))
-             : kind < 8 ? rng.pick(std::string_view("\"\\\r\n, "))
-                        : static_cast<char>(rng.in(0x80, 0xFF));
+        if (kind >= 8) {
+            int byte = rng.in(0x80, 0xFF);
+            if (last_high >= 0xC2 && last_high <= 0xF4 && byte <= 0xBF) byte += 0x40;
+            s += static_cast<char>(byte);
+            last_high = byte;
+            continue;
+        }
+        s += kind < 6 ? static_cast<char>(rng.in(0x20, 0x7E))
+                      : rng.pick(std::string_view("\"\\\r\n, "));
     }
     return s;
 }
@@ -264,13 +274,16 @@ class Label {
    private:
     // A clip rectangle inside the label: the module clips lines, boxes and text to it.
     void set_clip() {
-        // At 300 dpi the module advances font 3 (the printer's font 4) by 23 dots per character
-        // where the printer takes 24, so a run cut at the clip edge may print up to a dot per
-        // character beyond it: the clip keeps clear of the label's edges by that much. The host's
-        // clip rectangle is never turned inside out.
+        // The module measures text by its own cell widths, which fall short of the printer's pitch
+        // by a dot per character in fonts 0, 1 and 3 at 203 dpi (9, 11 and 15 dots against 10,
+        // 12 and 16) and in font 3 at 300 dpi (23 against 24). A run cut at the clip edge may so
+        // print up to a ninth of the clip's length beyond it (at 300 dpi, a twenty-third): the
+        // clip keeps clear of the label's edges by that much. The host's clip rectangle is never
+        // turned inside out.
+        const std::int32_t longest_side = std::max(area_.width(), area_.height());
+        const std::int32_t overshoot = longest_side / (g_.high_resolution() ? 23 : 9) + 1;
         const std::int32_t inset =
-            std::max(0, std::min({g_.high_resolution() ? 64 : 0, area_.width() / 2 - 8,
-                                  area_.height() / 2 - 8}));
+            std::max(0, std::min({overshoot, area_.width() / 2 - 8, area_.height() / 2 - 8}));
         clip_ = area_.grown(-inset);
         if (rng_.chance(50)) {
             const std::int32_t w = clip_.width() / 3, h = clip_.height() / 3;
@@ -343,7 +356,7 @@ class Label {
         static constexpr std::array<std::array<std::int32_t, 5>, 2> cells = {
             {{12, 16, 20, 24, 48}, {20, 28, 36, 44, 80}}};
         static constexpr std::array<std::array<std::int32_t, 5>, 2> advances = {
-            {{8, 10, 12, 14, 32}, {12, 16, 20, 24, 48}}};
+            {{10, 12, 14, 16, 36}, {12, 16, 20, 24, 48}}};
         const std::size_t res = g_.high_resolution() ? 1 : 0;
         const Dots band = clip_.grown(-(2 * cells[res][font] * v_mult + 4));
         if ((vertical ? band.width() : band.height()) < 0) return std::nullopt;
