@@ -12,7 +12,7 @@ namespace {
 std::string shown(char32_t character) {
     bool invisible = character < 0xA0 || (character >= 0x2028 && character <= 0x202E) ||
                      (character >= 0x2060 && character <= 0x206F) || character == 0xFEFF;
-    if (!invisible) return "\"" + encode_utf8(character) + "\"";
+    if (!invisible) return std::string(1, '"').append(encode_utf8(character)).append(1, '"');
     char code[16];
     std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(character));
     return code;
