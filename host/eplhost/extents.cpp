@@ -88,7 +88,7 @@ Box text_box(const TextObject& text, std::size_t characters, const FontCell& cel
 
 Box barcode_box(const BarcodeObject& barcode, const Symbology& symbology, std::string_view data,
                 int dpi) {
-    const int addon_digits = barcode.addon == 1 ? 2 : barcode.addon == 2 ? 5 : 0;
+    const int addon_digits = barcode.addon_digits();
     const std::int32_t wide = barcode.ratio == 0   ? 2 * barcode.narrow
                               : barcode.ratio == 1 ? 5 * barcode.narrow / 2
                                                    : 3 * barcode.narrow;

@@ -54,6 +54,7 @@ struct BarcodeObject {
     std::int32_t narrow = 2;  // dots
     std::int32_t ratio = 0;   // 0: 2:1, 1: 2.5:1, 2: 3:1
     std::int32_t addon = 0;   // 0, 1 (two digits) or 2 (five digits)
+    [[nodiscard]] int addon_digits() const noexcept { return addon == 1 ? 2 : addon == 2 ? 5 : 0; }
     bool human_readable = true;
     std::int32_t rotation = 0;
 };

@@ -359,8 +359,10 @@ void JobDriver::draw_text(const LabelObject& object, const TextObject& t) {
             scale = {std::min(scale.horizontal, next), std::min(scale.vertical, next)};
         }
     }
-    check_edges(object, text_box(t, text.size(), cell, scale, dpi),
-                t.shrink_to_fit ? "" : ", give \"fit\": \"shrink\"");
+    // Measured only while the job is checked: printing repeats none of the checks.
+    if (checking_)
+        check_edges(object, text_box(t, text.size(), cell, scale, dpi),
+                    t.shrink_to_fit ? "" : ", give \"fit\": \"shrink\"");
     // Whole multiples of the cell: the module takes exactly these multipliers.
     const std::uint32_t height = static_cast<std::uint32_t>(scale.vertical) * cell.height;
     const std::uint32_t width = static_cast<std::uint32_t>(scale.horizontal) * cell.width;
@@ -387,7 +389,7 @@ void JobDriver::set_symbol(std::int32_t symbology, std::int32_t x, std::int32_t 
 
 void JobDriver::draw_barcode(const LabelObject& object, const BarcodeObject& code) {
     const Symbology& type = *code.type;
-    const int addon_digits = code.addon == 1 ? 2 : code.addon == 2 ? 5 : 0;
+    const int addon_digits = code.addon_digits();
     const BarcodeData checked =
         check_barcode_data(type, resolve(object, "data", code.data), addon_digits);
     if (!checked.problem.empty()) object_error(object, "data", checked.problem);
@@ -398,7 +400,8 @@ void JobDriver::draw_barcode(const LabelObject& object, const BarcodeObject& cod
                      "is longer than " + std::to_string(max_object_data) + " characters" +
                          (length > data.size() ? " with its escapes" : ""));
     }
-    check_edges(object, barcode_box(code, type, checked.data, printer_.model().dpi()));
+    if (checking_)
+        check_edges(object, barcode_box(code, type, checked.data, printer_.model().dpi()));
     set_symbol(type.index, code.x, code.y, code.height, code.rotation, code.data.variable(), data);
     BarcodeObjectView b = job_.barcode();
     b.set(barcode_object::human_readable, code.human_readable ? 1 : 0);
