@@ -99,6 +99,72 @@ int Bitmap::run_end(int y, int x, int limit, bool black) const {
     return limit;
 }
 
+namespace {
+
+// The eight dots from dot s on of a packed row, as one byte with dot s in its top bit; dots
+// before the row's start or past its last byte read white.
+std::uint8_t eight_dots(const std::uint8_t* row, int stride, int s) {
+    const int index = s >= 0 ? s / 8 : (s - 7) / 8;
+    const int shift = s - index * 8;
+    const unsigned high = index >= 0 && index < stride ? row[index] : 0u;
+    const unsigned low = index + 1 >= 0 && index + 1 < stride ? row[index + 1] : 0u;
+    return static_cast<std::uint8_t>(((high << 8 | low) << shift) >> 8);
+}
+
+}  // namespace
+
+void Bitmap::combine_row(int y, int x, const Bitmap& src, int sy, int s0, int s1, Combine how) {
+    s0 = std::max(s0, 0);
+    s1 = std::min(s1, src.width_);
+    if (sy < 0 || sy >= src.height_) return;
+    // Clipping in the wider type: x + s1 of a far-off placement must not overflow.
+    const long long first = std::max<long long>(0LL + x + s0, 0);
+    const long long last = std::min<long long>(0LL + x + s1, width_);
+    if (y < 0 || y >= height_ || first >= last) return;
+    std::uint8_t* row =
+        bits_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride_);
+    const std::uint8_t* from =
+        src.bits_.data() + static_cast<std::size_t>(sy) * static_cast<std::size_t>(src.stride_);
+    // Byte i of this row holds dots 8i.., which come from dots 8i - x.. of the source.
+    for_span(row, static_cast<int>(first), static_cast<int>(last),
+             [&, index = static_cast<int>(first / 8)](std::uint8_t& b, std::uint8_t m) mutable {
+                 const auto dots = eight_dots(from, src.stride_,
+                                              static_cast<int>(8LL * index++ - x));
+                 switch (how) {
+                     case Combine::set:
+                         b = static_cast<std::uint8_t>(b | (dots & m));
+                         break;
+                     case Combine::clear:
+                         b = static_cast<std::uint8_t>(b & ~(dots & m));
+                         break;
+                     case Combine::invert:
+                         b = static_cast<std::uint8_t>(b ^ (dots & m));
+                         break;
+                     case Combine::replace_inverted:
+                         b = static_cast<std::uint8_t>((b & ~m) | (~dots & m));
+                         break;
+                 }
+             });
+}
+
+void Bitmap::overlay(const Bitmap& src, int x, int y) {
+    for (int v = 0; v < src.height_; ++v) combine_row(y + v, x, src, v, 0, src.width_, Combine::set);
+}
+
+void Bitmap::put_byte(int y, int index, std::uint8_t black_dots) {
+    if (y < 0 || y >= height_ || index < 0 || index >= stride_) return;
+    const int past_width = 8 * (index + 1) - width_;
+    const auto within = static_cast<std::uint8_t>(past_width > 0 ? 0xFFu << past_width : 0xFFu);
+    bits_[static_cast<std::size_t>(y) * static_cast<std::size_t>(stride_) +
+          static_cast<std::size_t>(index)] = static_cast<std::uint8_t>(black_dots & within);
+}
+
+void Bitmap::copy_row(int from, int to) {
+    if (from < 0 || to < 0 || from >= height_ || to >= height_ || from == to) return;
+    std::copy_n(bits_.begin() + static_cast<std::ptrdiff_t>(from) * stride_, stride_,
+                bits_.begin() + static_cast<std::ptrdiff_t>(to) * stride_);
+}
+
 // Dots past the width in a row's last byte are never set, so whole bytes can be counted.
 std::size_t Bitmap::black_count() const {
     std::size_t count = 0;

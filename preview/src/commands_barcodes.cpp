@@ -19,13 +19,8 @@ Bitmap with_human_readable(Printer& printer, const Bitmap& bars, const std::stri
     auto fitting = characters_within(font, dpi, 1, bars.width());
     Bitmap line = printer.glyphs.text(font, dpi, std::string_view(text).substr(0, fitting));
     Bitmap block(bars.width(), bars.height() + gap_dots + line.height());
-    for (int y = 0; y < bars.height(); ++y)
-        for (int x = 0; x < bars.width(); ++x)
-            if (bars.black(x, y)) block.set(x, y, true);
-    int left = (bars.width() - line.width()) / 2;
-    for (int y = 0; y < line.height(); ++y)
-        for (int x = 0; x < line.width(); ++x)
-            if (line.black(x, y)) block.set(left + x, bars.height() + gap_dots + y, true);
+    block.overlay(bars, 0, 0);
+    block.overlay(line, (bars.width() - line.width()) / 2, bars.height() + gap_dots);
     return block;
 }
 

@@ -89,11 +89,10 @@ void raster(Printer& printer, const Command& command, std::string_view rest) {
     Bitmap image(*row_bytes * 8, *rows);
     const auto& data = command.payload;
     auto stride = static_cast<std::size_t>(*row_bytes);
+    // A raster bit of 0 prints black.
     for (std::size_t i = 0; i < data.size() && i < stride * static_cast<std::size_t>(*rows); ++i)
-        for (int bit = 0; bit < 8; ++bit)
-            if (!((data[i] >> (7 - bit)) & 1))
-                image.set(static_cast<int>(i % stride) * 8 + bit, static_cast<int>(i / stride),
-                          true);
+        image.put_byte(static_cast<int>(i / stride), static_cast<int>(i % stride),
+                       static_cast<std::uint8_t>(~data[i]));
     printer.place(command, image, at->x, at->y, 0, Paint::black);
 }
 

@@ -189,10 +189,7 @@ Bitmap GlyphRenderer::text(int font, int dpi, std::u32string_view characters) {
     Bitmap run(text_width(font, dpi, characters.size()), metrics.height);
     int x0 = 0;
     for (char32_t c : characters) {
-        const Bitmap& one = glyph(font, dpi, c);
-        for (int y = 0; y < one.height(); ++y)
-            for (int x = 0; x < one.width(); ++x)
-                if (one.black(x, y)) run.set(x0 + x, y, true);
+        run.overlay(glyph(font, dpi, c), x0, 0);
         x0 += metrics.pitch;
     }
     return run;

@@ -64,12 +64,9 @@ DecodedPcx decode_pcx(std::span<const std::uint8_t> file) {
                 }
                 value = file[pos++];
             }
+            const auto black_dots = static_cast<std::uint8_t>(one_is_black ? value : ~value);
             for (; count > 0 && column < bytes_per_line; --count, ++column)
-                for (unsigned bit = 0; bit < 8; ++bit) {
-                    unsigned x = column * 8 + bit;
-                    if (x < width && (((value >> (7 - bit)) & 1) != 0) == one_is_black)
-                        result.image.set(static_cast<int>(x), static_cast<int>(row), true);
-                }
+                result.image.put_byte(static_cast<int>(row), static_cast<int>(column), black_dots);
         }
     }
     return result;

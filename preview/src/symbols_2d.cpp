@@ -24,15 +24,17 @@ Symbol modules_image(const zint_symbol& symbol, int module_width, int module_hei
         result.error = std::string(name) + " symbol is too large to draw";
         return result;
     }
-    result.image = Bitmap(static_cast<int>(width), static_cast<int>(height));
-    for (int y = 0; y < result.image.height(); ++y) {
+    Bitmap& image = result.image = Bitmap(static_cast<int>(width), static_cast<int>(height));
+    // One row of dots per row of modules, each module a span; the module's other rows copy it.
+    for (int y = 0; y < image.height(); y += module_height) {
         int row = y / module_height - quiet;
-        for (int x = 0; x < result.image.width(); ++x) {
-            int column = x / module_width - quiet;
+        for (int column = -quiet; column < symbol.width + quiet; ++column) {
             bool mark = row >= 0 && row < symbol.rows && column >= 0 && column < symbol.width &&
                         module_set(symbol, row, column);
-            if (mark != inverse) result.image.set(x, y, true);
+            int x = (column + quiet) * module_width;
+            if (mark != inverse) image.set_span(y, x, x + module_width, true);
         }
+        for (int copy = 1; copy < module_height; ++copy) image.copy_row(y, y + copy);
     }
     return result;
 }
@@ -133,14 +135,20 @@ static Symbol encode_maxicode(const CarrierMessage& carrier, const MaxiCodeOptio
     int target_height = static_cast<int>(std::lround(static_cast<double>(target_width) *
                                                      symbol->bitmap_height / symbol->bitmap_width));
     result.image = Bitmap(target_width, target_height);
-    for (int y = 0; y < target_height; ++y)
-        for (int x = 0; x < target_width; ++x) {
-            int sx = x * symbol->bitmap_width / target_width;
-            int sy = y * symbol->bitmap_height / target_height;
-            const unsigned char* rgb =
-                symbol->bitmap + 3 * (static_cast<long>(sy) * symbol->bitmap_width + sx);
-            if (rgb[0] < 128) result.image.set(x, y, true);
+    std::vector<int> source_column(static_cast<std::size_t>(target_width));
+    for (int x = 0; x < target_width; ++x) source_column[x] = x * symbol->bitmap_width / target_width;
+    // Nearest neighbour: a row that samples the same source row as the one above is its copy.
+    for (int y = 0, previous = -1; y < target_height; ++y) {
+        int sy = y * symbol->bitmap_height / target_height;
+        if (sy == previous) {
+            result.image.copy_row(y - 1, y);
+            continue;
         }
+        previous = sy;
+        const unsigned char* rgb = symbol->bitmap + 3L * sy * symbol->bitmap_width;
+        for (int x = 0; x < target_width; ++x)
+            if (rgb[3 * source_column[x]] < 128) result.image.set(x, y, true);
+    }
     return result;
 }
 

@@ -63,6 +63,19 @@ class Bitmap {
     // The first x in [x, limit) of row y whose dot is not `black`, or limit; whole bytes of
     // like dots are passed over at once.
     int run_end(int y, int x, int limit, bool black) const;
+    // How a row of another bitmap's dots acts on the dots it lands on: its black dots set,
+    // clear or invert them, or (replace_inverted) every dot takes the opposite of its source.
+    enum class Combine { set, clear, invert, replace_inverted };
+    // The dots [s0, s1) of row sy of src onto row y, dot s landing on x + s, eight dots at a
+    // time; whatever falls outside either bitmap is passed over.
+    void combine_row(int y, int x, const Bitmap& src, int sy, int s0, int s1, Combine how);
+    // Every black dot of src set here, its top left corner at (x, y).
+    void overlay(const Bitmap& src, int x, int y);
+    // Dots 8 * index .. 8 * index + 7 of row y take the bits of black_dots, the first dot in its
+    // top bit; dots past the width stay white.
+    void put_byte(int y, int index, std::uint8_t black_dots);
+    // Row `to` becomes a copy of row `from`.
+    void copy_row(int from, int to);
     bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
     std::size_t black_count() const;
     // Grows the image downwards to height rows, the new ones white; the dots it holds stay.
