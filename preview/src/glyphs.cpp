@@ -10,6 +10,12 @@
 #ifndef EPLVIEW_FONT_FILE
 #define EPLVIEW_FONT_FILE "/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf"
 #endif  // EPLVIEW_FONT_FILE
+#ifdef EPLVIEW_GLYPH_ATLAS
+#include EPLVIEW_GLYPH_ATLAS
+#else
+inline constexpr bool glyph_atlas_drawn = false;
+inline constexpr unsigned char glyph_atlas[] = {0};
+#endif  // EPLVIEW_GLYPH_ATLAS
 #ifndef EPLVIEW_FALLBACK_FONT_FILE
 #define EPLVIEW_FALLBACK_FONT_FILE "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
 #endif  // EPLVIEW_FALLBACK_FONT_FILE
@@ -43,6 +49,34 @@ constexpr FontMetrics metrics_of(const ReferenceFont& font, int dpi) {
     int pitch = (dpi * 100 + font.cpi_hundredths / 2) / font.cpi_hundredths;
     return {font.width, font.height, pitch, font.baseline};
 }
+
+// Printable ASCII, which nearly every label prints, is drawn when eplview is built (by this same
+// renderer) and kept in the program: a process that renders one label then never loads a face
+// nor runs its hinting program. The atlas holds each glyph's packed rows, by resolution (203, then
+// 300 dpi), font and character.
+constexpr char32_t first_drawn_ahead = 0x20, last_drawn_ahead = 0x7E;
+constexpr std::size_t drawn_ahead_characters = last_drawn_ahead - first_drawn_ahead + 1;
+
+constexpr std::size_t packed_size(const ReferenceFont& font) {
+    return static_cast<std::size_t>((font.width + 7) / 8 * font.height);
+}
+
+// Where the glyph of `character` (within the printable range) starts in the atlas; with
+// `character` one past the range, where the font's glyphs end.
+constexpr std::size_t atlas_offset(int font, int dpi, char32_t character) {
+    std::size_t offset = 0;
+    for (const auto* fonts : {&fonts_203, &fonts_300}) {
+        for (int f = 1; f <= resident_fonts; ++f) {
+            std::size_t size = packed_size((*fonts)[static_cast<std::size_t>(f - 1)]);
+            if (f == font && (fonts == &fonts_300) == (dpi == 300))
+                return offset + (character - first_drawn_ahead) * size;
+            offset += drawn_ahead_characters * size;
+        }
+    }
+    return offset;
+}
+static_assert(!glyph_atlas_drawn ||
+              sizeof(glyph_atlas) == atlas_offset(resident_fonts, 300, last_drawn_ahead + 1));
 
 Bitmap open_box(const FontMetrics& cell) {
     Bitmap box(cell.width, cell.height);
@@ -144,7 +178,7 @@ struct GlyphRenderer::Face {
     std::array<long, 2> main_size{}, fallback_size{};  // in 1/64 dot, across and down
 };
 
-GlyphRenderer::GlyphRenderer() = default;
+GlyphRenderer::GlyphRenderer(bool drawn_ahead) : drawn_ahead_(drawn_ahead && glyph_atlas_drawn) {}
 
 GlyphRenderer::~GlyphRenderer() = default;
 
@@ -174,6 +208,12 @@ const Bitmap& GlyphRenderer::glyph(int font, int dpi, char32_t character) {
     Bitmap& image = cache_[key];
     image = Bitmap(cell.width, cell.height);
     if (character == 0) return image;
+    if (drawn_ahead_ && character >= first_drawn_ahead && character <= last_drawn_ahead) {
+        const unsigned char* rows = glyph_atlas + atlas_offset(font, dpi, character);
+        for (int y = 0; y < cell.height; ++y)
+            for (int i = 0; i < image.stride(); ++i) image.put_byte(y, i, *rows++);
+        return image;
+    }
     if (!has_font()) return image = open_box(cell);
     FT_Face face = face_->holding(character);
     if (!face_->scale_to(face, cell) ||

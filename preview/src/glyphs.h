@@ -44,7 +44,9 @@ std::size_t characters_within(int font, int dpi, int across, long dots);
 
 class GlyphRenderer {
    public:
-    GlyphRenderer();
+    // `drawn_ahead`: printable ASCII comes from the glyphs drawn when eplview was built, which
+    // are the font's own; false draws every glyph from the font (to build or check them).
+    explicit GlyphRenderer(bool drawn_ahead = true);
     ~GlyphRenderer();
     GlyphRenderer(const GlyphRenderer&) = delete;
     GlyphRenderer& operator=(const GlyphRenderer&) = delete;
@@ -66,6 +68,7 @@ class GlyphRenderer {
     struct Face;
     Face& face();
     const Bitmap& glyph(int font, int dpi, char32_t character);
+    bool drawn_ahead_;
     std::unique_ptr<Face> face_;
     std::map<std::tuple<int, int, char32_t>, Bitmap> cache_;  // by font, dpi and character
     std::map<int, PageCharacters> pages_;                     // by page number

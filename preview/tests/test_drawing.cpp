@@ -123,6 +123,17 @@ TEST_P(PageCharacter, ByteDrawsThePageCharacter) {
 INSTANTIATE_TEST_SUITE_P(Pages, PageCharacter,
                          testing::ValuesIn(read_cases("code_page_cases.txt")));
 
+// The glyphs compiled into eplview are the ones the font draws, in every font at both resolutions.
+TEST(Glyphs, DrawnAheadMatchTheFont) {
+    GlyphRenderer built_in, from_font(false);
+    std::u32string printable;
+    for (char32_t c = 0x1F; c <= 0x80; ++c) printable += c;
+    for (int dpi : {203, 300})
+        for (int font = 1; font <= resident_fonts; ++font)
+            ASSERT_EQ(built_in.text(font, dpi, printable), from_font.text(font, dpi, printable))
+                << "font " << font << " at " << dpi;
+}
+
 std::string replaced(std::string text, const std::string& key, const std::string& value) {
     if (auto at = text.find(key); at != std::string::npos) text.replace(at, key.size(), value);
     return text;
