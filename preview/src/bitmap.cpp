@@ -5,11 +5,16 @@
 
 namespace eplview {
 
-Bitmap::Bitmap(int width, int height)
-    : width_(width > 0 ? width : 0),
-      height_(height > 0 ? height : 0),
-      stride_((width_ + 7) / 8),
-      bits_(static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height_), 0) {}
+Bitmap::Bitmap(int width, int height) {
+    reset(width, height);
+}
+
+void Bitmap::reset(int width, int height) {
+    width_ = width > 0 ? width : 0;
+    height_ = height > 0 ? height : 0;
+    stride_ = (width_ + 7) / 8;
+    bits_.assign(static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height_), 0);
+}
 
 bool Bitmap::black(int x, int y) const {
     if (!contains(x, y)) return false;

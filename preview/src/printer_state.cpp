@@ -137,7 +137,7 @@ void Printer::clear_buffer(const Command& command) {
         warn(command, name_of(command) +
                           " clears the image buffer, which holds objects not yet printed; "
                           "they do not print");
-    buffer = Bitmap(summary.width, summary.length_as_drawn ? 0 : summary.length);
+    buffer.reset(summary.width, summary.length_as_drawn ? 0 : summary.length);
     work += buffer.packed().size();
     drawn = false;
 }

@@ -51,6 +51,10 @@ class Bitmap {
     Bitmap() = default;
     Bitmap(int width, int height);
 
+    // Blank at the given size, keeping the storage it has: a printer clears its buffer for every
+    // label, and fresh memory costs a page fault per 4 KiB.
+    void reset(int width, int height);
+
     int width() const { return width_; }
     int height() const { return height_; }
     bool black(int x, int y) const;
