@@ -56,22 +56,43 @@ def run(command, stdout=subprocess.PIPE, **kwargs):
 class Timing:
     """Medians of several runs of one command: processor time (user and system, of the command
     and every process it started) and wall-clock time. The ratios use processor time, which the
-    load of other work on a shared machine does not inflate."""
+    load of other work on a shared machine does not inflate. With no runs given, the runs are
+    taken by `interleaved`."""
 
-    def __init__(self, command, runs, **kwargs):
-        cpu, wall = [], []
+    def __init__(self, command, runs=0, **kwargs):
+        self.command, self.kwargs = command, kwargs
+        self.cpu_runs, self.wall_runs = [], []
         for _ in range(runs):
-            before = resource.getrusage(resource.RUSAGE_CHILDREN)
-            start = time.perf_counter()
-            run(command, **kwargs)
-            wall.append(time.perf_counter() - start)
-            after = resource.getrusage(resource.RUSAGE_CHILDREN)
-            cpu.append(after.ru_utime - before.ru_utime + after.ru_stime - before.ru_stime)
-        self.cpu = statistics.median(cpu)
-        self.wall = statistics.median(wall)
+            self.sample()
+
+    def sample(self):
+        before = resource.getrusage(resource.RUSAGE_CHILDREN)
+        start = time.perf_counter()
+        run(self.command, **self.kwargs)
+        self.wall_runs.append(time.perf_counter() - start)
+        after = resource.getrusage(resource.RUSAGE_CHILDREN)
+        self.cpu_runs.append(after.ru_utime - before.ru_utime + after.ru_stime - before.ru_stime)
+
+    @property
+    def cpu(self):
+        return statistics.median(self.cpu_runs)
+
+    @property
+    def wall(self):
+        return statistics.median(self.wall_runs)
 
     def __str__(self):
         return f"{ms(self.cpu)} (wall {ms(self.wall)})"
+
+
+def interleaved(runs, *timings):
+    """Runs the commands in turn, one run of each per round: the speed of a shared or virtual
+    machine drifts by tens of per cent over minutes, and commands compared with each other should
+    meet the same drift."""
+    for _ in range(runs):
+        for timing in timings:
+            timing.sample()
+    return timings
 
 
 def ms(seconds):
@@ -282,18 +303,20 @@ class Bench:
 
     def render_speed(self):
         ship = self.example_named(SHIPPING)
-        ours = Timing([self.eplview, "render", str(ship["epl"]), "-o",
-                       str(self.work / "render-timed.png"), "--dpi", str(DPI)], self.args.runs)
-        as_pdf = Timing([self.eplview, "render", str(ship["epl"]), "-o",
-                         str(self.work / "render-timed.pdf"), "--dpi", str(DPI)], self.args.runs)
         pdf = self.work / "shipping-4x6.pdf"
         self.cupsfilter(ship["png"], ship["size"], pdf, final="application/pdf")
         env = dict(os.environ, PPD=str(self.ppd))
         options = f"PageSize={ship['size']} Resolution={DPI}dpi"
-        gs = Timing([str(self.filters / "gstoraster"), "1", "bench", "bench", "1", options,
-                     str(pdf)], self.args.runs, env=env)
-        image = Timing([str(self.filters / "imagetoraster"), "1", "bench", "bench", "1", options,
-                        str(ship["png"])], self.args.runs, env=env)
+        ours, as_pdf, gs, image = interleaved(
+            self.args.runs,
+            Timing([self.eplview, "render", str(ship["epl"]), "-o",
+                    str(self.work / "render-timed.png"), "--dpi", str(DPI)]),
+            Timing([self.eplview, "render", str(ship["epl"]), "-o",
+                    str(self.work / "render-timed.pdf"), "--dpi", str(DPI)]),
+            Timing([str(self.filters / "gstoraster"), "1", "bench", "bench", "1", options,
+                    str(pdf)], env=env),
+            Timing([str(self.filters / "imagetoraster"), "1", "bench", "bench", "1", options,
+                    str(ship["png"])], env=env))
         self.render_figures = {"ours": ours, "pdf": as_pdf, "gs": gs, "imagetoraster": image}
         self.rows.append((f"5. render the shipping label at {DPI} dpi", ms(ours.cpu),
                           f"Ghostscript {ms(gs.cpu)}", f"{gs.cpu / ours.cpu:,.1f}× faster",
