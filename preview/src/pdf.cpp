@@ -45,9 +45,7 @@ class PdfFile {
     std::vector<std::uint8_t> finish();
 
    private:
-    void put(std::string_view text) {
-        bytes_.insert(bytes_.end(), text.begin(), text.end());
-    }
+    void put(std::string_view text) { bytes_.insert(bytes_.end(), text.begin(), text.end()); }
     void begin(int object) {
         auto index = static_cast<std::size_t>(object - 1);
         if (offsets_.size() <= index) offsets_.resize(index + 1);
