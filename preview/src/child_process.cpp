@@ -64,9 +64,17 @@ ChildOutcome run_child(const std::vector<std::string>& argv, const std::filesyst
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&setup.actions, STDERR_FILENO, errors.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    // A group of its own, so that an emulator and whatever it started end together.
-    posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETPGROUP);
+    // A group of its own, so that an emulator and whatever it started end together; and the
+    // signals a server blocks or ignores (it takes SIGTERM on a thread of its own and ignores
+    // SIGPIPE) as a program started from a shell finds them.
+    posix_spawnattr_setflags(
+        &setup.attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     posix_spawnattr_setpgroup(&setup.attributes, 0);
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&setup.attributes, &signals);
+    for (int signal : {SIGPIPE, SIGINT, SIGTERM}) sigaddset(&signals, signal);
+    posix_spawnattr_setsigdefault(&setup.attributes, &signals);
     auto deadline = std::chrono::steady_clock::now() + limit;
     pid_t child = 0;
     if (posix_spawnp(&child, pointers[0], &setup.actions, &setup.attributes, pointers.data(),

@@ -26,9 +26,9 @@ std::string bytes_text(const std::vector<std::uint8_t>& bytes) {
 
 class Web : public testing::Test {
    protected:
+    Web() { options.eplhost = eplhost_command(EPLHOST_COMMAND); }
     void start() {
         options.port = 0;
-        options.eplhost = eplhost_command(EPLHOST_COMMAND);
         server = std::make_unique<WebServer>(options);
         std::string error;
         ASSERT_TRUE(server->listen(error)) << error;
@@ -172,6 +172,25 @@ TEST_F(Web, ThirtyTwoClientsAtOnceAllGetTheirLabel) {
                   bytes_text(encode_png(job.labels[0].image, 203)))
             << "client " << i;
     }
+}
+
+// With the one turn taken (by an eplhost run that takes a second) and no room to wait, a
+// render is refused at once rather than queued.
+TEST_F(Web, RefusesRendersBeyondTheQueue) {
+    options.max_renders = 1;
+    options.max_waiting = 0;
+    options.eplhost = {"/bin/sh", "-c", "sleep 1"};  // stands in for eplhost; holds the turn
+    start();
+    auto slow = std::async(std::launch::async,
+                           [this] { return post("/v1/labels", "{}", "application/json"); });
+    bool refused = false;
+    while (!refused && slow.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
+        auto result = post("/v1/render", two_labels);
+        refused = result && result->status == 503;
+        if (refused) expect_error(result, 503, "busy");
+    }
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(slow.get()->status, 200);
 }
 
 // The page and its files come from the server itself; other origins are not let in unless the
