@@ -6,7 +6,7 @@ const $ = (id) => document.getElementById(id);
 const editor = $('editor');
 const pauseBeforeRefresh = 300; // ms of no typing before the preview is redrawn
 
-let printed = null;  // the EPL2 stream of the last good refresh
+let printed = null;  // the EPL2 stream of the last refresh, if it printed
 let refreshing = 0;  // number of the latest refresh; older answers are dropped
 let timer = null;
 
@@ -139,6 +139,7 @@ async function refresh() {
     if (old.startsWith('blob:')) URL.revokeObjectURL(old);
   } catch (error) {
     if (mine !== refreshing) return;
+    printed = null;  // nothing to download until the input prints again
     const findings = error.body && error.body.findings ? error.body.findings.findings : [];
     listFindings(findings.map((f) => ({ text: f.text, line: lineOfFinding(f.text), kind: 'eplhost' })));
     showStatus(error.message, true);
@@ -162,7 +163,7 @@ function save(blob, name) {
 }
 
 async function download(format) {
-  if (!printed) return;
+  if (!printed) return showStatus('Nothing to download: the input does not print.', true);
   if (format === 'epl') return save(new Blob([printed], { type: 'application/octet-stream' }), 'label.epl');
   const extra = format === 'png' ? { label: $('label').value } : {};
   const response = await post('/v1/render', renderQuery(format, extra), printed);
