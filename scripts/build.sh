@@ -25,5 +25,8 @@ for preset in "${presets[@]}"; do
     extra=(-DEPLHOST_COMMAND="$(i386_command eplhost)" -DEPL2_RANDLABELS_COMMAND="$(i386_command epl2_randlabels)")
   fi
   cmake --preset "$preset" "${extra[@]}" >/dev/null
+  # The browser test's playwright-core, exactly as the lockfile names it (it drives Debian's
+  # chromium and downloads no browser).
+  if [[ $preset == native ]]; then (cd preview/tests/browser && npm ci --no-audit --no-fund --silent); fi
   cmake --build --preset "$preset" -j "$jobs"
 done

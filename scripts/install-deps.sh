@@ -18,12 +18,18 @@ packages=(
   # eplview: barcodes, PNG and PDF (zlib), glyphs; in tests decoding and reading PDF pages back
   libzint-dev libpng-dev zlib1g-dev libfreetype-dev fonts-dejavu-core libzxing-dev libgtest-dev
   poppler-utils
+  # eplview web: HTTP and JSON; its page is tested in chromium through playwright-core from npm
+  libcpp-httplib-dev pkg-config chromium
   # fuzzers (clang's libFuzzer with its sanitizer runtimes)
   clang libclang-rt-14-dev
 )
 # Kept out of the default list so that a test run does not install a print spooler.
 bench_packages=(cups cups-client cups-filters cups-ppdc ghostscript imagemagick libbenchmark-dev python3)
 if [[ ${1:-} == --bench ]]; then packages+=("${bench_packages[@]}"); fi
+
+# Node.js and npm from Debian unless a Node.js with its own npm is already there (NodeSource's
+# nodejs package carries npm and conflicts with Debian's).
+if ! command -v npm >/dev/null; then packages+=(nodejs npm); fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -41,9 +41,13 @@ void feed(Printer& printer, const Command& command) {
                               " dots; the rest of it is not interpreted");
 }
 
-Job run(Printer& printer, std::span<const std::uint8_t> stream) {
-    for_each_command(stream, printer.diagnostics,
-                     [&printer](Command&& command) { feed(printer, command); });
+Job run(Printer& printer, std::span<const std::uint8_t> stream,
+        std::chrono::steady_clock::time_point deadline) {
+    bool cut_short = false;
+    for_each_command(stream, printer.diagnostics, [&](Command&& command) {
+        if (cut_short || (cut_short = std::chrono::steady_clock::now() > deadline)) return;
+        feed(printer, command);
+    });
     finish_forms(printer);
     finish_printing(printer);
     for (const auto& [name, form] : printer.forms.entries)
@@ -55,6 +59,7 @@ Job run(Printer& printer, std::span<const std::uint8_t> stream) {
     job.warnings = printer.diagnostics.take();
     job.notes = printer.diagnostics.take_notes();
     job.summary = printer.summary;
+    job.cut_short = cut_short;
     return job;
 }
 
@@ -78,7 +83,7 @@ void execute(Printer& printer, const Command& command) {
 
 Job interpret(std::span<const std::uint8_t> stream, const Options& options) {
     Printer printer(options);
-    return run(printer, stream);
+    return run(printer, stream, options.deadline);
 }
 
 std::size_t warning_count(const Job& job) {

@@ -1,9 +1,12 @@
-// eplview render | lint | serve: see README.md.
+// eplview render | lint | serve | web: see README.md.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
-#include <cmath>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -14,7 +17,9 @@
 #include <vector>
 
 #include "eplview/eplview.h"
+#include "label_size.h"
 #include "server.h"
+#include "whole_number.h"
 
 namespace {
 
@@ -27,11 +32,11 @@ constexpr const char* usage =
     "       eplview lint IN.epl|- [--strict] [LABEL]\n"
     "       eplview serve [--listen ADDR:PORT] --out DIR [--max-bytes N] [--idle-seconds N]\n"
     "                     [LABEL]\n"
+    "       eplview web [--listen ADDR:PORT] ... (eplview web --help lists its options)\n"
     "LABEL: [--dpi 203|300] [--size WIDTHxLENGTH[in|mm] | --width DOTS] [--as-fed]\n"
     "       (- reads standard input; render - needs -o)\n";
 
 constexpr const char* standard_input = "-";
-constexpr double millimetres_per_inch = 25.4;
 
 struct Arguments {
     std::string command, input, output, out_dir, listen = "127.0.0.1:9100";
@@ -42,62 +47,22 @@ struct Arguments {
     int idle_seconds = 30;
 };
 
-std::optional<long> to_number(const std::string& text, long low, long high) {
-    try {
-        std::size_t used = 0;
-        long value = std::stol(text, &used);
-        if (used == text.size() && value >= low && value <= high) return value;
-    } catch (const std::exception&) {
-    }
-    return std::nullopt;
-}
-
-// A number of --size in dots: whole dots, or (fractions allowed) inches or millimetres times
-// per_unit, rounded to the nearest dot; nothing when it is not from 1 to high.
-std::optional<int> size_dots(std::string_view number, double per_unit, bool fractions, int high) {
-    auto digits = [](std::string_view part) {
-        return !part.empty() && part.size() <= 9 &&
-               std::ranges::all_of(part, [](unsigned char c) { return std::isdigit(c) != 0; });
-    };
-    auto point = number.find('.');
-    bool fraction = point != std::string_view::npos;
-    if (!digits(number.substr(0, point)) ||
-        (fraction && !(fractions && digits(number.substr(point + 1)))))
-        return std::nullopt;
-    double dots = std::round(std::strtod(std::string(number).c_str(), nullptr) * per_unit);
-    if (!(dots >= 1 && dots <= high)) return std::nullopt;
-    return static_cast<int>(dots);
-}
-
-// --size WIDTHxLENGTH: whole dots (812x1218), or inches or millimetres named after the pair
-// (4x6in, 101.6x152.4mm), converted at the resolution chosen.
 bool apply_size(Arguments& args) {
-    std::string_view text = args.size;
-    int dpi = args.options.dpi;
-    bool inches = text.ends_with("in"), millimetres = text.ends_with("mm");
-    double per_unit = inches ? dpi : millimetres ? dpi / millimetres_per_inch : 1;
-    if (inches || millimetres) text.remove_suffix(2);
-    auto cross = text.find('x');
-    if (cross == std::string_view::npos) return false;
-    bool fractions = inches || millimetres;
-    auto width =
-        size_dots(text.substr(0, cross), per_unit, fractions, eplview::max_label_width_dots);
-    auto length =
-        size_dots(text.substr(cross + 1), per_unit, fractions, eplview::max_label_length_dots);
-    if (!width || !length) return false;
-    args.options.width = *width;
-    args.options.length = *length;
+    auto size = eplview::parse_label_size(args.size, args.options.dpi);
+    if (!size) return false;
+    args.options.width = size->width;
+    args.options.length = size->length;
     return true;
 }
 
 // The options that describe the label and the printer, shared by every command.
 bool take_label_option(Arguments& args, const std::string& arg, const std::string& value) {
     if (arg == "--dpi") {
-        auto dpi = to_number(value, 0, 1000);
+        auto dpi = eplview::whole_number(value, 0, 1000);
         if (!dpi || (*dpi != 203 && *dpi != 300)) return false;
         args.options.dpi = static_cast<int>(*dpi);
     } else if (arg == "--width") {
-        auto width = to_number(value, 1, eplview::max_label_width_dots);
+        auto width = eplview::whole_number(value, 1, eplview::max_label_width_dots);
         if (!width) return false;
         args.options.width = static_cast<int>(*width);
     } else if (arg == "--size") {
@@ -110,11 +75,11 @@ bool take_label_option(Arguments& args, const std::string& arg, const std::strin
 
 bool take_server_option(Arguments& args, const std::string& arg, const std::string& value) {
     if (arg == "--max-bytes") {
-        auto bytes = to_number(value, 1, 1L << 34);
+        auto bytes = eplview::whole_number(value, 1, 1L << 34);
         if (!bytes) return false;
         args.max_bytes = static_cast<std::size_t>(*bytes);
     } else if (arg == "--idle-seconds") {
-        auto seconds = to_number(value, 1, 86400);
+        auto seconds = eplview::whole_number(value, 1, 86400);
         if (!seconds) return false;
         args.idle_seconds = static_cast<int>(*seconds);
     } else {
@@ -299,8 +264,9 @@ extern "C" void on_stop_signal(int) {
 int serve(const Arguments& args) {
     eplview::ServeOptions options;
     auto colon = args.listen.rfind(':');
-    auto port = colon == std::string::npos ? std::nullopt
-                                           : to_number(args.listen.substr(colon + 1), 0, 65535);
+    auto port = colon == std::string::npos
+                    ? std::nullopt
+                    : eplview::whole_number(args.listen.substr(colon + 1), 0, 65535);
     if (!port || args.out_dir.empty()) {
         std::cerr << usage;
         return exit_usage;
@@ -330,9 +296,22 @@ int serve(const Arguments& args) {
     return exit_ok;
 }
 
+// eplview web is the program eplview-web beside this one, started in this one's place.
+int web(char** argv) {
+    std::error_code error;
+    auto program =
+        std::filesystem::read_symlink("/proc/self/exe", error).parent_path() / "eplview-web";
+    argv[1] = const_cast<char*>(program.c_str());
+    execv(program.c_str(), argv + 1);
+    std::cerr << "eplview: cannot start " << program.string() << ": " << std::strerror(errno)
+              << "\n";
+    return exit_failure;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::string_view(argv[1]) == "web") return web(argv);
     auto args = parse_arguments(argc, argv);
     if (!args || !consistent(*args)) {
         std::cerr << usage;

@@ -8,7 +8,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,27 +37,19 @@ std::string points(int dots, int dpi) {
     return text;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
 class PdfFile {
    public:
-    explicit PdfFile(std::FILE* file) : file_(file) { put("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n"); }
+    PdfFile() { put("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n"); }
 
     bool page(const Bitmap& image, int dpi);
-    bool finish();
+    std::vector<std::uint8_t> finish();
 
    private:
-    void put(std::string_view text) {
-        ok_ = ok_ && std::fwrite(text.data(), 1, text.size(), file_) == text.size();
-        written_ += text.size();
-    }
+    void put(std::string_view text) { bytes_.insert(bytes_.end(), text.begin(), text.end()); }
     void begin(int object) {
         auto index = static_cast<std::size_t>(object - 1);
         if (offsets_.size() <= index) offsets_.resize(index + 1);
-        offsets_[index] = written_;
+        offsets_[index] = bytes_.size();
         put(std::to_string(object) + " 0 obj\n");
     }
     void stream(int object, const std::string& dictionary, std::string_view data) {
@@ -69,9 +60,7 @@ class PdfFile {
         put("\nendstream\nendobj\n");
     }
 
-    std::FILE* file_;
-    bool ok_ = true;
-    std::size_t written_ = 0;
+    std::vector<std::uint8_t> bytes_;
     std::vector<std::size_t> offsets_;  // of each object, by number - 1
     int pages_ = 0;
 };
@@ -98,10 +87,10 @@ bool PdfFile::page(const Bitmap& image, int dpi) {
                " /ImageMask true /BitsPerComponent 1 /Decode [1 0] /Interpolate false /Filter "
                "/FlateDecode",
            deflated);
-    return ok_;
+    return true;
 }
 
-bool PdfFile::finish() {
+std::vector<std::uint8_t> PdfFile::finish() {
     std::string kids;
     for (int i = 0; i < pages_; ++i)
         kids += std::to_string(page_tree_object + 1 + objects_per_page * i) + " 0 R ";
@@ -109,7 +98,7 @@ bool PdfFile::finish() {
     put("<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages_) + " >>\nendobj\n");
     begin(catalogue_object);
     put("<< /Type /Catalog /Pages " + std::to_string(page_tree_object) + " 0 R >>\nendobj\n");
-    std::size_t table = written_;
+    std::size_t table = bytes_.size();
     put("xref\n0 " + std::to_string(offsets_.size() + 1) + "\n0000000000 65535 f \n");
     for (std::size_t offset : offsets_) {
         char entry[32];
@@ -119,25 +108,24 @@ bool PdfFile::finish() {
     put("trailer\n<< /Size " + std::to_string(offsets_.size() + 1) + " /Root " +
         std::to_string(catalogue_object) + " 0 R >>\nstartxref\n" + std::to_string(table) +
         "\n%%EOF\n");
-    return ok_;
-}
-
-bool write_pages(std::span<const Label> labels, int dpi, const std::string& path) {
-    File file(std::fopen(path.c_str(), "wb"));
-    if (!file) return false;
-    PdfFile pdf(file.get());
-    for (const Label& label : labels)
-        if (!pdf.page(label.image, dpi)) return false;
-    bool written = pdf.finish();
-    return std::fclose(file.release()) == 0 && written;
+    return std::move(bytes_);
 }
 
 }  // namespace
 
+std::vector<std::uint8_t> encode_pdf(std::span<const Label> labels, int dpi) {
+    if (labels.empty()) return {};
+    PdfFile pdf;
+    for (const Label& label : labels)
+        if (!pdf.page(label.image, dpi)) return {};
+    return pdf.finish();
+}
+
 bool write_pdf(std::span<const Label> labels, int dpi, const std::string& path) {
-    if (labels.empty()) return false;
-    return write_whole_file(
-        path, [&](const std::string& temporary) { return write_pages(labels, dpi, temporary); });
+    std::vector<std::uint8_t> bytes = encode_pdf(labels, dpi);
+    return !bytes.empty() && write_whole_file(path, [&bytes](const std::string& temporary) {
+        return write_bytes(bytes, temporary);
+    });
 }
 
 }  // namespace eplview

@@ -4,18 +4,12 @@
 #include <zlib.h>
 
 #include <cstdio>
-#include <memory>
 
 #include "eplview/eplview.h"
 #include "whole_file.h"
 
 namespace eplview {
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr double inches_per_metre = 39.3700787;
 
@@ -62,13 +56,6 @@ bool write_rows(std::vector<std::uint8_t>& out, const Bitmap& image, int dpi, pn
     return true;
 }
 
-bool write_file(const std::vector<std::uint8_t>& bytes, const std::string& path) {
-    File file(std::fopen(path.c_str(), "wb"));
-    if (!file) return false;
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-    return std::fclose(file.release()) == 0 && written;
-}
-
 }  // namespace
 
 std::vector<std::uint8_t> encode_png(const Bitmap& image, int dpi) {
@@ -82,7 +69,7 @@ std::vector<std::uint8_t> encode_png(const Bitmap& image, int dpi) {
 bool write_png(const Bitmap& image, int dpi, const std::string& path) {
     std::vector<std::uint8_t> bytes = encode_png(image, dpi);
     return !bytes.empty() && write_whole_file(path, [&bytes](const std::string& temporary) {
-        return write_file(bytes, temporary);
+        return write_bytes(bytes, temporary);
     });
 }
 

@@ -3,9 +3,12 @@
 // place.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace eplview {
 
@@ -21,6 +24,14 @@ bool write_whole_file(const std::string& path, Write write) {
     }
     std::filesystem::remove(temporary, error);
     return false;
+}
+
+// The bytes as the whole of the file at path; false when they cannot all be written.
+inline bool write_bytes(const std::vector<std::uint8_t>& bytes, const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
 }
 
 }  // namespace eplview

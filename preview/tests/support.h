@@ -7,6 +7,7 @@
 #include <ZXing/ReadBarcode.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -85,6 +86,19 @@ inline std::string item(const CaseRow& row, const std::string& key, std::string 
     for (const std::string& line : row.items)
         if (line.starts_with(key + ": ")) return line.substr(key.size() + 2);
     return fallback;
+}
+
+// What eplhost print writes to its standard output; expects it to succeed.
+inline std::string eplhost_print(const fs::path& label, const std::string& arguments = "") {
+    std::string command =
+        std::string(EPLHOST_COMMAND) + " print '" + label.string() + "' " + arguments;
+    std::string stream;
+    FILE* out = popen(command.c_str(), "r");
+    char chunk[4096];
+    for (std::size_t n; out && (n = std::fread(chunk, 1, sizeof chunk, out)) > 0;)
+        stream.append(chunk, n);
+    EXPECT_TRUE(out && pclose(out) == 0) << command;
+    return stream;
 }
 
 // A fresh directory for each test, removed after it.

@@ -12,19 +12,6 @@
 namespace eplview::test {
 namespace {
 
-// What eplhost print writes to its standard output; expects it to succeed.
-std::string eplhost_print(const fs::path& label, const std::string& arguments = "") {
-    std::string command =
-        std::string(EPLHOST_COMMAND) + " print '" + label.string() + "' " + arguments;
-    std::string stream;
-    FILE* out = popen(command.c_str(), "r");
-    char chunk[4096];
-    for (std::size_t n; out && (n = std::fread(chunk, 1, sizeof chunk, out)) > 0;)
-        stream.append(chunk, n);
-    EXPECT_TRUE(out && pclose(out) == 0) << command;
-    return stream;
-}
-
 // Renders each barcode and symbol command of a printed stream on a label of its own and reads
 // it; returns how many it read.
 int expect_every_symbol_reads_back(const std::string& stream) {

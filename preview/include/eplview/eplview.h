@@ -4,6 +4,7 @@
 // and the fuzzers all go through interpret().
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -140,6 +141,9 @@ struct Options {
     int width = 0;        // dots; 0: the widest head of the resolution
     int length = 0;       // dots; 0: each label as long as what was drawn on it
     bool as_fed = false;  // ZB labels in feed order (turned half a turn) rather than upright
+    // Past this moment the rest of the stream is not interpreted (a server's time limit on one
+    // render); the job then says so in cut_short.
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
 };
 
 struct Job {
@@ -148,6 +152,7 @@ struct Job {
     // Remarks on the stream as a whole that are no fault of it: what eplview had to assume.
     std::vector<Warning> notes;
     Summary summary;
+    bool cut_short = false;  // the deadline passed before the stream's end
 };
 
 Job interpret(std::span<const std::uint8_t> stream, const Options& options = {});
@@ -164,6 +169,8 @@ bool write_png(const Bitmap& image, int dpi, const std::string& path);
 // dots embedded as they are: one bit each, losslessly, shown without smoothing. Written like
 // write_png; false when it cannot be written or there is no label.
 bool write_pdf(std::span<const Label> labels, int dpi, const std::string& path);
+// That PDF file's bytes; empty when there is no label or compression fails.
+std::vector<std::uint8_t> encode_pdf(std::span<const Label> labels, int dpi);
 // Reads a 1-bit or 8-bit greyscale PNG back (for golden comparisons); empty bitmap on failure.
 Bitmap read_png(const std::string& path);
 

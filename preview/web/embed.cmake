@@ -1,0 +1,17 @@
+# Writes the page's files into a C++ source as byte arrays, so that eplview web serves them from
+# the program itself. Run with cmake -P, given SOURCE_DIR, ASSETS (file names in it, joined by |)
+# and OUTPUT.
+string(REPLACE "|" ";" ASSETS "${ASSETS}")
+set(arrays "")
+set(table "")
+set(index 0)
+foreach(asset IN LISTS ASSETS)
+  file(READ "${SOURCE_DIR}/${asset}" hex HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(APPEND arrays "const unsigned char asset_${index}[] = {${bytes}};\n")
+  string(APPEND table "    {\"/${asset}\", asset_${index}, sizeof asset_${index}},\n")
+  math(EXPR index "${index} + 1")
+endforeach()
+file(WRITE "${OUTPUT}.new" "// Generated from preview/web by embed.cmake; do not edit.\n${arrays}\nconst WebAsset web_assets[] = {\n${table}};\n")
+file(COPY_FILE "${OUTPUT}.new" "${OUTPUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUTPUT}.new")
