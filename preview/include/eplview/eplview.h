@@ -102,6 +102,8 @@ struct Warning {
 
 struct Label {
     Bitmap image;
+    // The data of the text, barcode and symbol fields drawn on it, in the order they were drawn.
+    std::vector<std::string> data;
     int copies = 1;
     std::size_t offset = 0;  // where its P command stands
     std::size_t line = 1;
@@ -136,6 +138,9 @@ struct Options {
     int width = 0;        // dots; 0: the widest head of the resolution
     int length = 0;       // dots; 0: each label as long as what was drawn on it
     bool as_fed = false;  // ZB labels in feed order (turned half a turn) rather than upright
+    // Bytes of the printer's memory for stored forms and graphics together, as the virtual
+    // printer's model has; 0: only the caps above limit them.
+    std::size_t memory = 0;
 };
 
 struct Job {
