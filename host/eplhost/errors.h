@@ -15,6 +15,7 @@ enum class ExitCode : int {
     bad_printer = 4,  // model, option or option value
     module = 5,       // the driver module could not be loaded
     output = 6,       // the output target did not accept the whole job
+    printer_fault = 7,  // the printer reported an error (--confirm); the batch stopped
 };
 
 class Failure : public std::runtime_error {

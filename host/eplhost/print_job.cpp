@@ -253,10 +253,10 @@ void JobDriver::run() {
     } else {
         std::size_t done = 0;
         plan_.records->read([&](const Record& record) {
+            if (++done <= plan_.skip && !checking_) return;
             record_ = &record;
             print_label();
-            if (plan_.progress && !checking_)
-                plan_.progress(++done, plan_.records->summary().count);
+            if (plan_.progress && !checking_) plan_.progress(done, plan_.records->summary().count);
         });
     }
     record_ = nullptr;

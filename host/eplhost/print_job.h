@@ -39,8 +39,10 @@ struct JobPlan {
     std::int32_t copies = 1;
     // Every text and datum goes to the module in this page; the job must select it first.
     const CodePage* code_page = &default_code_page();
-    // Called after each record with the number done and the total.
+    // Called after each record printed with its number and the total.
     std::function<void(std::size_t, std::size_t)> progress;
+    // Records printed by an earlier run: read, and checked, but not printed again.
+    std::size_t skip = 0;
     // Where check_job puts what it finds.
     Findings* findings = nullptr;
 };

@@ -19,6 +19,8 @@ namespace eplview {
 namespace {
 
 constexpr int poll_milliseconds = 200;
+// The copies of a job's first labels are listed in its log line; a long batch's are not.
+constexpr std::size_t copies_logged = 32;
 // Senders beyond the connections being served wait in this queue until one finishes.
 constexpr int listen_backlog = 1024;
 
@@ -274,7 +276,8 @@ void VirtualPrinter::write_labels(JobState& state, std::vector<Label>& printed) 
     std::string prefix = "job " + std::to_string(state.job) + ": ";
     for (Label& label : printed) {
         ++state.labels;
-        state.copies += " " + std::to_string(label.copies);
+        if (state.labels <= copies_logged) state.copies += " " + std::to_string(label.copies);
+        if (state.labels == copies_logged + 1) state.copies += " ...";
         std::string number = std::to_string(state.labels);
         if (options_.out_dir.empty()) {
             std::string data;
