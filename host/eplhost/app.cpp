@@ -439,6 +439,7 @@ int print(const Arguments& a, Io& io) {
         confirmation.emplace(stream, *a.confirm_every, label_count(input),
                              journal.get(), plan.skip);
         confirmation->begin();
+        plan.before_records = [&] { confirmation->before_records(); };
     }
     stream.open(target, io.out, delivery);
     ProgressBar bar(io.err, io.err_is_terminal);
@@ -451,8 +452,9 @@ int print(const Arguments& a, Io& io) {
         run_job(printer, plan);
         stream.finish();
     } catch (const PrinterFault& fault) {
-        io.err << "eplhost: the printer reported " << fault.status.words() << " after record "
-               << fault.record << " was sent; "
+        io.err << "eplhost: the printer reported " << fault.status.words()
+               << (fault.before_records ? " before record " : " after record ")
+               << fault.record + (fault.before_records ? 1 : 0) << " was sent; "
                << where_it_stopped(a, confirmation->last_confirmed(), label_count(input)) << "\n";
         return static_cast<int>(ExitCode::printer_fault);
     } catch (const Failure& failure) {

@@ -20,6 +20,7 @@ namespace epl2::eplhost {
 // Thrown at the first error the printer reports.
 struct PrinterFault {
     std::size_t record = 0;  // the last record sent before the query
+    bool before_records = false;  // the query came before the batch's first record
     PrinterStatus status;
 };
 
@@ -31,6 +32,9 @@ class Confirmation {
 
     // Ahead of the job's first byte.
     void begin();
+    // Once the stored form and graphics are sent: a printer that could not store them, or is
+    // not ready, stops the batch before its first label.
+    void before_records();
     // After the record's bytes: asks when `every` records have gone since the last question,
     // and at the last record.
     void after_record(std::size_t record);
@@ -38,7 +42,7 @@ class Confirmation {
     [[nodiscard]] std::size_t last_confirmed() const noexcept { return confirmed_; }
 
    private:
-    void confirm(std::size_t record);
+    void confirm(std::size_t record, bool before_records = false);
 
     JobStream& stream_;
     std::size_t every_, total_;

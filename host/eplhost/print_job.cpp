@@ -247,6 +247,7 @@ void JobDriver::run() {
         }
         pass(form_mode::build, [](const LabelObject& o, bool) { return !is_variable(o); });
     }
+    if (plan_.before_records && !checking_) plan_.before_records();
     if (plan_.records == nullptr) {
         print_label();
         if (plan_.progress && !checking_) plan_.progress(1, 1);

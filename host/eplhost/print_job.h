@@ -41,6 +41,8 @@ struct JobPlan {
     const CodePage* code_page = &default_code_page();
     // Called after each record printed with its number and the total.
     std::function<void(std::size_t, std::size_t)> progress;
+    // Called once the job's stored form and graphics are sent, before the first record.
+    std::function<void()> before_records;
     // Records printed by an earlier run: read, and checked, but not printed again.
     std::size_t skip = 0;
     // Where check_job puts what it finds.

@@ -81,15 +81,25 @@ void VirtualPrinter::stop() {
 
 void VirtualPrinter::clear_faults() {
     clear_requested_ = true;
+    wake();
 }
 
 void VirtualPrinter::open_head() {
     head_open_requested_ = true;
+    wake();
 }
 
+// Between two commands of the job in progress, if there is one.
 void VirtualPrinter::apply_operator_requests() {
-    if (head_open_requested_.exchange(false)) device_.open_head();
-    if (clear_requested_.exchange(false)) device_.clear_faults();
+    std::lock_guard lock(device_mutex_);
+    if (head_open_requested_.exchange(false)) {
+        device_.open_head();
+        log("eplview: head opened");
+    }
+    if (clear_requested_.exchange(false)) {
+        device_.clear_faults();
+        log("eplview: faults cleared");
+    }
 }
 
 void VirtualPrinter::wake() {
@@ -130,6 +140,7 @@ void VirtualPrinter::run() {
         pollfd watched[2] = {{wake_pipe_[0], POLLIN, 0}, {room ? listen_socket_ : -1, POLLIN, 0}};
         if (poll(watched, 2, poll_milliseconds) < 0 && errno != EINTR) break;
         drain_wakes();
+        apply_operator_requests();
         reap(false);
         if (stopping_ || !(watched[1].revents & POLLIN)) continue;
         int socket = accept4(listen_socket_, nullptr, nullptr, SOCK_CLOEXEC);
@@ -238,7 +249,6 @@ bool VirtualPrinter::keep(JobState& state, std::span<const std::uint8_t> chunk, 
 
 bool VirtualPrinter::feed(JobState& state, bool at_end) {
     if (state.pending.empty() && (!at_end || state.received == 0)) return true;
-    apply_operator_requests();
     std::string reply;
     std::vector<Label> printed;
     bool dropped = false;
@@ -252,9 +262,11 @@ bool VirtualPrinter::feed(JobState& state, bool at_end) {
         dropped = outcome.drop_connection;
     };
     std::span<const std::uint8_t> bytes(state.pending);
+    std::unique_lock device(device_mutex_);
     std::size_t used = at_end ? (for_each_command(bytes, splitting, take), bytes.size())
                               : for_each_complete_command(bytes, splitting, take);
     device_.add_warnings(splitting.take(), state.taken, state.line);
+    device.unlock();
     state.line += static_cast<std::size_t>(
         std::count(state.pending.begin(), state.pending.begin() + static_cast<long>(used), '\n'));
     state.taken += used;
@@ -296,7 +308,10 @@ void VirtualPrinter::write_labels(JobState& state, std::vector<Label>& printed) 
 
 void VirtualPrinter::finish_job(JobState& state) {
     std::vector<Warning> warnings, notes;
-    device_.end_job(warnings, notes);
+    {
+        std::lock_guard device(device_mutex_);
+        device_.end_job(warnings, notes);
+    }
     std::string prefix = "job " + std::to_string(state.job) + ": ";
     std::size_t count = 0;
     for (const auto& warning : warnings) {

@@ -89,7 +89,8 @@ class VirtualPrinter {
     std::atomic<std::size_t> next_job_{1};
     std::atomic<std::size_t> jobs_done_{0};
     std::vector<std::unique_ptr<Connection>> connections_;
-    Device device_;  // only the job whose turn it is touches it
+    Device device_;  // the job whose turn it is, and the operator between its commands
+    std::mutex device_mutex_;
     void wait_for_turn(std::size_t job);
     void end_turn(std::size_t job);
     std::mutex turn_mutex_;
