@@ -10,6 +10,7 @@
 
 #include "charset.h"
 #include "confirmation.h"
+#include "counters.h"
 #include "errors.h"
 #include "findings.h"
 #include "journal.h"
@@ -32,7 +33,7 @@ constexpr const char* usage_text = R"(usage:
   eplhost print LABEL.json [--model MODEL] [--set OPTION=VALUE ...] [--data RECORDS.csv|.json]
                 [--data-encoding utf-8|latin1] [--charset PAGE] [--copies N]
                 [--output FILE | --to TARGET] [--timeout SECONDS] [--module PATH]
-                [--confirm | --confirm-every N] [--journal FILE [--resume]]
+                [--confirm | --confirm-every N] [--journal FILE [--resume]] [--counters FILE]
   eplhost check LABEL.json [--model MODEL] [--set OPTION=VALUE ...] [--data RECORDS.csv|.json]
                 [--data-encoding utf-8|latin1] [--charset PAGE] [--format text|json]
                 [--module PATH]
@@ -51,6 +52,7 @@ The driver module is epl2drv beside the program, or $EPL2_MODULE, or --module PA
 --confirm (tcp:// targets) turns the printer's error reporting on and asks for its errors after
 each label (--confirm-every N: after every N), stopping at the first; --journal FILE records
 each confirmed record, and --resume continues the batch of that journal where it stopped.
+A label with counters prints with --counters FILE, where their next values are kept.
 
 exit status: 0 done; 2 command line; 3 label, records or images; 4 model, option or value;
 5 driver module; 6 output target (the job was not, or not wholly, taken); 7 the printer
@@ -72,7 +74,7 @@ struct Arguments {
     std::vector<std::pair<std::string, std::string>> settings;
     bool help = false;
     std::optional<std::size_t> confirm_every;  // --confirm: 1
-    std::optional<std::string> journal;
+    std::optional<std::string> journal, counters;
     bool resume = false;
 };
 
@@ -149,6 +151,8 @@ Arguments parse_arguments(const std::vector<std::string>& args) {
             a.confirm_every = static_cast<std::size_t>(*every);
         } else if (arg == "--journal") {
             a.journal = next();
+        } else if (arg == "--counters") {
+            a.counters = next();
         } else if (arg == "--resume") {
             a.resume = true;
         } else if (arg == "--set") {
@@ -366,7 +370,7 @@ std::string where_it_stopped(const Arguments& a, std::size_t confirmed, std::siz
 // The batch's journal: a new one, or with --resume the one of an earlier run of this batch,
 // whose story is told before the batch goes on.
 std::unique_ptr<Journal> open_journal(const Arguments& a, const JobInput& input,
-                                      std::ostream& err) {
+                                      const CounterBases& counters, std::ostream& err) {
     if (!a.journal) return nullptr;
     const std::uint64_t digest =
         job_digest(input.label.source, a.data ? std::filesystem::path(*a.data) : std::filesystem::path());
@@ -375,6 +379,7 @@ std::unique_ptr<Journal> open_journal(const Arguments& a, const JobInput& input,
         batch.digest = digest;
         batch.records = label_count(input);
         batch.every = *a.confirm_every;
+        batch.counters = counters;
         return std::make_unique<Journal>(*a.journal, batch);
     }
     auto journal = std::make_unique<Journal>(*a.journal, digest);
@@ -427,7 +432,18 @@ int print(const Arguments& a, Io& io) {
             std::chrono::seconds(*a.timeout_seconds);
     if (const char* lp = std::getenv("EPL2_LP"); lp != nullptr && *lp != '\0')
         delivery.lp_command = lp;
-    const std::unique_ptr<Journal> journal = open_journal(a, input, io.err);
+    // A new batch takes its counters' values before anything is sent; a resumed batch goes on
+    // with those its journal took.
+    const std::vector<Counter> counters = input.label.counters();
+    CounterBases bases;
+    if (!counters.empty() && !a.counters && !a.resume)
+        fail(ExitCode::usage, "the label has counters: give --counters FILE, where their next "
+                              "values are kept from batch to batch");
+    if (!counters.empty() && !a.resume)
+        bases = reserve_counters(*a.counters, counters, label_count(input));
+    const std::unique_ptr<Journal> journal = open_journal(a, input, bases, io.err);
+    if (journal && a.resume) bases = journal->state().counters;
+    plan.counter_bases = &bases;
     if (journal && journal->state().done) {
         io.err << "eplhost: " << *a.journal
                << " says every record of this batch was confirmed; nothing to print\n";

@@ -44,6 +44,12 @@ void read_line(JournalState& state, std::string_view line) {
         state.records = number(value);
     } else if (key == "every") {
         state.every = std::max<std::size_t>(1, number(value));
+    } else if (key == "counter") {
+        const auto gap = value.find(' ');
+        std::int64_t base = 0;
+        if (gap != std::string_view::npos)
+            std::from_chars(value.data() + gap + 1, value.data() + value.size(), base);
+        state.counters[std::string(value.substr(0, gap))] = base;
     } else if (key == "confirmed") {
         // A run that resumed after a stop confirms again: it is no longer stopped.
         state.confirmed = std::max(state.confirmed, number(value));
@@ -105,6 +111,8 @@ Journal::Journal(const std::filesystem::path& path, const JournalState& batch)
     append("digest " + hex(batch.digest));
     append("records " + std::to_string(batch.records));
     append("every " + std::to_string(batch.every));
+    for (const auto& [name, base] : batch.counters)
+        append("counter " + name + " " + std::to_string(base));
 }
 
 Journal::Journal(const std::filesystem::path& path, std::uint64_t digest) : path_(path) {

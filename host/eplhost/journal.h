@@ -6,6 +6,7 @@
 //   digest 9f2c0d1e5a7b3c44    the label's and the records' bytes (job_digest)
 //   records 1000               in the batch
 //   every 1                    records between status queries
+//   counter serial 1001        a counter's first value in the batch (counters.h)
 //   confirmed 400              the printer confirmed every record up to this one
 //   stopped 401 out of media (07)
 //   done
@@ -16,6 +17,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -30,6 +32,7 @@ struct JournalState {
     std::uint64_t digest = 0;
     std::size_t records = 0;
     std::size_t every = 1;
+    std::map<std::string, std::int64_t> counters;  // first values in the batch, by name
     std::size_t confirmed = 0;   // the last record confirmed; 0: none
     bool stopped = false;        // the run that wrote it stopped at a fault and said so
     bool done = false;

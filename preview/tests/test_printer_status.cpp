@@ -84,12 +84,18 @@ std::vector<std::string> eplhost_words() {
     return words;
 }
 
-// Prints the asset tag label to the printer with the records and the extra arguments.
+// Prints a serial-numbered asset tag to the printer with the records and the extra arguments.
 class Batch : public ServeProgram {
    protected:
     void SetUp() override {
         ServeProgram::SetUp();
         ASSERT_STRNE(EPLHOST_COMMAND, "") << "EPLHOST_COMMAND is not set (scripts/build.sh)";
+        std::ofstream(dir / "tag.json") << R"({"name": "TAG", "width": "2in", "height": "1in",
+            "objects": [
+              {"type": "box", "x": 10, "y": 10, "width": 1900, "height": 900, "thickness": 20},
+              {"type": "text", "x": 50, "y": 250, "font": 2, "text": {"counter":
+                {"start": 1, "width": 7, "prefix": "SN-", "name": "serial"}}},
+              {"type": "text", "x": 50, "y": 600, "font": 2, "text": {"field": "asset_id"}}]})";
     }
     void write_records(std::size_t count, const std::string& name = "tags.csv") {
         std::ofstream out(dir / name);
@@ -99,7 +105,8 @@ class Batch : public ServeProgram {
     std::vector<std::string> print_arguments(const std::string& extra) const {
         std::vector<std::string> words = eplhost_words();
         for (const std::string& word :
-             {std::string("print"), (fs::path(EPL2_EXAMPLES_DIR) / "asset-tag.json").string(),
+             {std::string("print"), (dir / "tag.json").string(), std::string("--counters"),
+              (dir / "counters").string(),
               std::string("--data"), (dir / "tags.csv").string(), std::string("--to"),
               "tcp://127.0.0.1:" + std::to_string(port), std::string("--confirm"),
               std::string("--journal"), (dir / "journal").string()})
@@ -132,28 +139,31 @@ class Batch : public ServeProgram {
     }
     Outcome print(const std::string& extra = "") { return finish_eplhost(start_eplhost(extra)); }
 
-    // How often each asset id printed, from the printer's log.
-    std::map<std::string, int> printed() {
+    // How often each asset id (or serial, with prefix SN-) printed, from the printer's log.
+    std::map<std::string, int> printed(const std::string& prefix = "AT-") {
         std::map<std::string, int> counts;
         std::lock_guard lock(mutex);
         std::istringstream lines(log);
         for (std::string line; std::getline(lines, line);) {
-            const auto id = line.find("\"AT-");
+            const auto id = line.find("\"" + prefix);
             if (line.find(" printed, 1 copies: ") != std::string::npos && id != std::string::npos)
                 ++counts[line.substr(id + 1, line.find('"', id + 1) - id - 1)];
         }
         return counts;
     }
     void expect_each_printed_once(std::size_t records) {
-        auto counts = printed();
-        EXPECT_EQ(counts.size(), records);
-        for (const auto& [id, count] : counts) EXPECT_EQ(count, 1) << id;
+        for (const char* prefix : {"AT-", "SN-"}) {
+            auto counts = printed(prefix);
+            EXPECT_EQ(counts.size(), records) << prefix;
+            for (const auto& [id, count] : counts) EXPECT_EQ(count, 1) << id;
+        }
     }
 };
 
 // Media runs out after label 400 of 1000: eplhost stops at the right record and says how to go
-// on; a resume after clearing prints records 401 to 1000; a resume of a finished batch prints
-// nothing, and a journal of other records is refused.
+// on; a resume after clearing prints records 401 to 1000, each label with its own serial; a
+// resume of a finished batch prints nothing, a journal of other records is refused, and the
+// next batch's serials go on from 1001.
 TEST_F(Batch, MediaOutAt400ThenResumePrintsEveryRecordOnce) {
     start({"--media-out-after", "400"});
     write_records(1000);
@@ -180,12 +190,17 @@ TEST_F(Batch, MediaOutAt400ThenResumePrintsEveryRecordOnce) {
     EXPECT_NE(again.said.find("every record of this batch was confirmed; nothing to print"),
               std::string::npos)
         << again.said;
-    write_records(999);
+    write_records(2);
     Outcome other = print("--resume");
     EXPECT_EQ(other.status, 3);
     EXPECT_NE(other.said.find("is the journal of another label or other records"),
               std::string::npos)
         << other.said;
+    fs::remove(dir / "journal");
+    EXPECT_EQ(print().status, 0);
+    ASSERT_TRUE(wait([&] { return jobs_ended == 3; }));  // the refused runs never connect
+    EXPECT_EQ(printed("SN-").count("SN-0001002"), 1u);
+    EXPECT_EQ(printed("SN-").size(), 1002u);
 }
 
 // Each fault stops the batch before its first label is confirmed, in the printer's words; a
@@ -246,6 +261,8 @@ TEST_F(Batch, KilledMidBatchThenResumed) {
     int twice = 0;
     for (const auto& [id, count] : counts) twice += count - 1;
     EXPECT_LE(twice, 1);
+    // The label in flight prints again with the same serial: its record's.
+    EXPECT_EQ(printed("SN-").size(), 60u);
 }
 
 }  // namespace
