@@ -360,8 +360,9 @@ std::string where_it_stopped(const Arguments& a, std::size_t confirmed, std::siz
     const std::string rest =
         "records " + std::to_string(confirmed + 1) + " to " + std::to_string(total);
     if (a.journal)
-        return text + "; clear the printer's fault (and its buffer), then run the same command "
-                      "with --resume to print " +
+        return text +
+               "; clear the printer's fault (and its buffer), then run the same command "
+               "with --resume to print " +
                rest;
     return text + "; " + rest +
            " did not print for certain; with --journal FILE a batch resumes where it stopped";
@@ -372,8 +373,8 @@ std::string where_it_stopped(const Arguments& a, std::size_t confirmed, std::siz
 std::unique_ptr<Journal> open_journal(const Arguments& a, const JobInput& input,
                                       const CounterBases& counters, std::ostream& err) {
     if (!a.journal) return nullptr;
-    const std::uint64_t digest =
-        job_digest(input.label.source, a.data ? std::filesystem::path(*a.data) : std::filesystem::path());
+    const std::uint64_t digest = job_digest(
+        input.label.source, a.data ? std::filesystem::path(*a.data) : std::filesystem::path());
     if (!a.resume) {
         JournalState batch;
         batch.digest = digest;
@@ -437,8 +438,9 @@ int print(const Arguments& a, Io& io) {
     const std::vector<Counter> counters = input.label.counters();
     CounterBases bases;
     if (!counters.empty() && !a.counters && !a.resume)
-        fail(ExitCode::usage, "the label has counters: give --counters FILE, where their next "
-                              "values are kept from batch to batch");
+        fail(ExitCode::usage,
+             "the label has counters: give --counters FILE, where their next "
+             "values are kept from batch to batch");
     if (!counters.empty() && !a.resume)
         bases = reserve_counters(*a.counters, counters, label_count(input));
     const std::unique_ptr<Journal> journal = open_journal(a, input, bases, io.err);
@@ -452,8 +454,8 @@ int print(const Arguments& a, Io& io) {
     plan.skip = journal ? journal->state().confirmed : 0;
     std::optional<Confirmation> confirmation;
     if (a.confirm_every) {
-        confirmation.emplace(stream, *a.confirm_every, label_count(input),
-                             journal.get(), plan.skip);
+        confirmation.emplace(stream, *a.confirm_every, label_count(input), journal.get(),
+                             plan.skip);
         confirmation->begin();
         plan.before_records = [&] { confirmation->before_records(); };
     }
@@ -475,17 +477,17 @@ int print(const Arguments& a, Io& io) {
         return static_cast<int>(ExitCode::printer_fault);
     } catch (const Failure& failure) {
         if (!confirmation || failure.code() != ExitCode::output) throw;
-        fail(ExitCode::output, std::string(failure.what()) + "; " +
-                                   where_it_stopped(a, confirmation->last_confirmed(),
-                                                    label_count(input)));
+        fail(ExitCode::output,
+             std::string(failure.what()) + "; " +
+                 where_it_stopped(a, confirmation->last_confirmed(), label_count(input)));
     }
     if (journal) journal->done();
     if (target.kind != Target::Kind::standard_output) {
         const std::size_t labels = label_count(input) - plan.skip;
         io.err << "eplhost: " << labels << (labels == 1 ? " label" : " labels") << " ("
                << stream.size() << " bytes) for the " << printer.model().name
-               << (confirmation ? " printed and confirmed by " : " sent to ")
-               << target.describe() << "\n";
+               << (confirmation ? " printed and confirmed by " : " sent to ") << target.describe()
+               << "\n";
     }
     return 0;
 }

@@ -33,8 +33,8 @@ void Confirmation::confirm(std::size_t record, bool before_records) {
             else
                 shown += std::string("\\x") + hex[c >> 4] + hex[c & 15];
         }
-        fail(ExitCode::output, "the printer's answer to ^ee is not an EPL2 error report: \"" +
-                                   shown + "\"");
+        fail(ExitCode::output,
+             "the printer's answer to ^ee is not an EPL2 error report: \"" + shown + "\"");
     }
     if (!status->ok()) {
         if (journal_ != nullptr) journal_->stopped(record, status->words());

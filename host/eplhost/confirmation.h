@@ -19,7 +19,7 @@ namespace epl2::eplhost {
 
 // Thrown at the first error the printer reports.
 struct PrinterFault {
-    std::size_t record = 0;  // the last record sent before the query
+    std::size_t record = 0;       // the last record sent before the query
     bool before_records = false;  // the query came before the batch's first record
     PrinterStatus status;
 };

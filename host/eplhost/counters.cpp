@@ -20,8 +20,8 @@ CounterBases read_counters(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         if (!std::filesystem::exists(file)) return next;
-        fail(ExitCode::bad_input, file.string() + ": cannot read the counters (" +
-                                      system_error_text() + ")");
+        fail(ExitCode::bad_input,
+             file.string() + ": cannot read the counters (" + system_error_text() + ")");
     }
     std::size_t number = 0;
     for (std::string line; std::getline(in, line);) {
@@ -45,7 +45,8 @@ void replace_counters(const std::filesystem::path& file, const CounterBases& nex
     std::filesystem::path temporary;
     std::FILE* out = os::create_temporary_file(file.string() + ".tmp-", temporary);
     std::string problem = out == nullptr ? system_error_text() : write_all(out, text);
-    if (out != nullptr && problem.empty() && !os::commit_to_disk(out)) problem = system_error_text();
+    if (out != nullptr && problem.empty() && !os::commit_to_disk(out))
+        problem = system_error_text();
     if (out != nullptr) {
         if (std::string closed = close_file(out); problem.empty()) problem = closed;
     }

@@ -69,7 +69,8 @@ std::string file_bytes(const std::filesystem::path& path) {
 
 JournalState read_journal(const std::filesystem::path& path) {
     const std::string text = file_bytes(path);
-    if (!text.starts_with(std::string(first_line) + "\n")) refuse(path, "is not an eplhost journal");
+    if (!text.starts_with(std::string(first_line) + "\n"))
+        refuse(path, "is not an eplhost journal");
     JournalState state;
     std::size_t start = 0;
     // A line without its line end was cut short as it was written; it is not read.
@@ -122,7 +123,8 @@ Journal::Journal(const std::filesystem::path& path, std::uint64_t digest) : path
                          hex(state_.digest) + "; this batch has " + hex(digest) +
                          "); give this batch's journal");
     file_ = os::open_for_appending(path);
-    if (file_ == nullptr) refuse(path, "cannot append to the journal (" + system_error_text() + ")");
+    if (file_ == nullptr)
+        refuse(path, "cannot append to the journal (" + system_error_text() + ")");
 }
 
 Journal::~Journal() {

@@ -33,8 +33,8 @@ struct JournalState {
     std::size_t records = 0;
     std::size_t every = 1;
     std::map<std::string, std::int64_t> counters;  // first values in the batch, by name
-    std::size_t confirmed = 0;   // the last record confirmed; 0: none
-    bool stopped = false;        // the run that wrote it stopped at a fault and said so
+    std::size_t confirmed = 0;                     // the last record confirmed; 0: none
+    bool stopped = false;  // the run that wrote it stopped at a fault and said so
     bool done = false;
 };
 

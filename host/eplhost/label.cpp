@@ -524,7 +524,8 @@ std::string describe(const LabelObject& object) {
 
 std::vector<std::string> Label::fields() const {
     std::vector<std::string> out;
-    for_each_value(objects, [&](std::initializer_list<const Value*> values) { add_fields(out, values); });
+    for_each_value(objects,
+                   [&](std::initializer_list<const Value*> values) { add_fields(out, values); });
     return out;
 }
 

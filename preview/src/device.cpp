@@ -50,8 +50,8 @@ Device::Device(const Options& options, const Faults& faults)
 bool Device::is_status_command(const Command& command) const {
     // Inside a recall's data lines every line is data.
     if (printer_.recall && printer_.recall->collecting) return false;
-    static const std::set<std::string, std::less<>> status_commands = {"US", "UN", "^ee", "UQ",
-                                                                       "UF", "UG"};
+    static const std::set<std::string, std::less<>> status_commands = {"US", "UN", "^ee",
+                                                                       "UQ", "UF", "UG"};
     return status_commands.count(command.text) != 0;
 }
 
@@ -132,10 +132,6 @@ void Device::open_head() {
     raise(ErrorCode::head_open);
 }
 
-void Device::pause() {
-    raise(ErrorCode::paused);
-}
-
 std::vector<ErrorCode> Device::standing_errors() const {
     std::vector<ErrorCode> codes;
     if (printer_.store_refused) codes.push_back(ErrorCode::insufficient_memory);
@@ -183,10 +179,10 @@ std::string Device::configuration() const {
         "Fmem used: " + std::to_string(forms) + " (bytes)",
         "Gmem used: " + std::to_string(graphics),
         "Emem used: 0",
-        "Available: " + (options_.memory == 0 || printer_.memory_full
-                             ? std::string(printer_.memory_full ? "0" : "unlimited")
-                             : std::to_string(options_.memory - std::min(options_.memory,
-                                                                         forms + graphics))),
+        "Available: " +
+            (options_.memory == 0 || printer_.memory_full
+                 ? std::string(printer_.memory_full ? "0" : "unlimited")
+                 : std::to_string(options_.memory - std::min(options_.memory, forms + graphics))),
         "S" + or_default(s.speed, "3") + " D" + or_default(s.darkness, "10") + " R" +
             std::to_string(s.reference_x) + "," + std::to_string(s.reference_y) +
             (s.top_first ? " ZT" : " ZB") + (reporting_ ? " US" : " UN"),

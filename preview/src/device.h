@@ -62,7 +62,6 @@ class Device {
     // released and the memory fault gone.
     void clear_faults();
     void open_head();
-    void pause();
 
     std::size_t labels_printed() const { return labels_printed_; }
 
@@ -78,7 +77,7 @@ class Device {
 
     Options options_;
     Printer printer_;
-    std::set<ErrorCode> faults_;  // standing until cleared
+    std::set<ErrorCode> faults_;              // standing until cleared
     std::optional<std::size_t> labels_left_;  // on the roll; none: it never ends
     std::optional<std::size_t> drop_at_label_;
     bool reporting_ = false;  // US on

@@ -167,7 +167,7 @@ struct Printer {
     GlyphRenderer glyphs;
     const CodePage* code_page = &default_code_page();  // what text bytes print, chosen by I
     Bitmap buffer;
-    bool drawn = false;  // objects drawn since the image buffer was last cleared
+    bool drawn = false;                   // objects drawn since the image buffer was last cleared
     std::vector<std::string> drawn_data;  // of the fields drawn since then
     std::vector<Label> labels;
     std::size_t label_bytes = 0;  // image bytes of the labels kept

@@ -170,7 +170,7 @@ struct VirtualPrinter::JobState {
     std::size_t job = 0;
     int socket = -1;
     std::vector<std::uint8_t> pending;
-    std::size_t received = 0;        // bytes kept of the job
+    std::size_t received = 0;         // bytes kept of the job
     std::size_t taken = 0, line = 1;  // offset and line of pending's first byte
     std::size_t labels = 0;
     std::string copies;  // of each label printed, for the log
@@ -242,7 +242,8 @@ void VirtualPrinter::end_turn(std::size_t job) {
 
 bool VirtualPrinter::keep(JobState& state, std::span<const std::uint8_t> chunk, std::size_t cap) {
     auto kept = std::min(cap - std::min(cap, state.received), chunk.size());
-    state.pending.insert(state.pending.end(), chunk.begin(), chunk.begin() + static_cast<long>(kept));
+    state.pending.insert(state.pending.end(), chunk.begin(),
+                         chunk.begin() + static_cast<long>(kept));
     state.received += kept;
     return kept == chunk.size();
 }

@@ -95,8 +95,8 @@ class VirtualPrinter {
     void end_turn(std::size_t job);
     std::mutex turn_mutex_;
     std::condition_variable turn_changed_;
-    std::size_t turn_ = 1;               // the job the device takes
-    std::set<std::size_t> abandoned_;   // jobs that never started; their turn is passed over
+    std::size_t turn_ = 1;             // the job the device takes
+    std::set<std::size_t> abandoned_;  // jobs that never started; their turn is passed over
     std::atomic<bool> clear_requested_{false}, head_open_requested_{false};
 };
 

@@ -42,12 +42,12 @@ TEST_F(ServeProgram, AnswersStatusQueriesAndKeepsFormsAndGraphicsWithinItsMemory
     /* 7*/ EXPECT_EQ(second.ask("UF\n", 2), "001\r\nF1\r\n");
     const std::string dump = second.ask("N\nq400\nQ200,24\nFR\"F1\"\nP2,3\nUQ\n", 10);
     const std::size_t form_bytes = 24,  // its A line and line end
-                       graphic_bytes = badge().size();
+        graphic_bytes = badge().size();
     for (const std::string& line : std::vector<std::string>{
              "Image buffer size:0010K", "Fmem used: " + std::to_string(form_bytes) + " (bytes)",
-          "Gmem used: " + std::to_string(graphic_bytes),
-          "Available: " + std::to_string(2000 - form_bytes - graphic_bytes), " R0,0 ZT US",
-          "q400 Q200,24", "Labels printed: 6"})
+             "Gmem used: " + std::to_string(graphic_bytes),
+             "Available: " + std::to_string(2000 - form_bytes - graphic_bytes), " R0,0 ZT US",
+             "q400 Q200,24", "Labels printed: 6"})
         /* 8*/ EXPECT_NE(dump.find(line + "\r\n"), std::string::npos) << line << "\n" << dump;
     second.close_now();
     ASSERT_TRUE(wait([&] { return jobs_ended == 2; }));
@@ -100,16 +100,16 @@ class Batch : public ServeProgram {
     void write_records(std::size_t count, const std::string& name = "tags.csv") {
         std::ofstream out(dir / name);
         out << "asset_id,location\n";
-        for (std::size_t i = 1; i <= count; ++i) out << "AT-" << 100000 + i << ",Room " << i << "\n";
+        for (std::size_t i = 1; i <= count; ++i)
+            out << "AT-" << 100000 + i << ",Room " << i << "\n";
     }
     std::vector<std::string> print_arguments(const std::string& extra) const {
         std::vector<std::string> words = eplhost_words();
         for (const std::string& word :
              {std::string("print"), (dir / "tag.json").string(), std::string("--counters"),
-              (dir / "counters").string(),
-              std::string("--data"), (dir / "tags.csv").string(), std::string("--to"),
-              "tcp://127.0.0.1:" + std::to_string(port), std::string("--confirm"),
-              std::string("--journal"), (dir / "journal").string()})
+              (dir / "counters").string(), std::string("--data"), (dir / "tags.csv").string(),
+              std::string("--to"), "tcp://127.0.0.1:" + std::to_string(port),
+              std::string("--confirm"), std::string("--journal"), (dir / "journal").string()})
             words.push_back(word);
         std::istringstream more(extra);
         for (std::string word; more >> word;) words.push_back(word == "DIR" ? dir.string() : word);
@@ -138,6 +138,14 @@ class Batch : public ServeProgram {
                 contents(dir / "said")};
     }
     Outcome print(const std::string& extra = "") { return finish_eplhost(start_eplhost(extra)); }
+    // Prints and expects the exit status and each of the words in what eplhost said.
+    void expect_print(const std::string& extra, int status,
+                      std::initializer_list<std::string_view> words) {
+        Outcome outcome = print(extra);
+        EXPECT_EQ(outcome.status, status) << outcome.said;
+        for (std::string_view word : words)
+            EXPECT_NE(outcome.said.find(word), std::string::npos) << word << "\n" << outcome.said;
+    }
 
     // How often each asset id (or serial, with prefix SN-) printed, from the printer's log.
     std::map<std::string, int> printed(const std::string& prefix = "AT-") {
@@ -167,35 +175,20 @@ class Batch : public ServeProgram {
 TEST_F(Batch, MediaOutAt400ThenResumePrintsEveryRecordOnce) {
     start({"--media-out-after", "400"});
     write_records(1000);
-    Outcome halted = print();
-    EXPECT_EQ(halted.status, 7) << halted.said;
-    EXPECT_NE(halted.said.find("the printer reported out of media (labels or ribbon) (07) after "
-                                "record 401 was sent; record 400 of 1000 was the last confirmed"),
-              std::string::npos)
-        << halted.said;
-    EXPECT_NE(halted.said.find("with --resume to print records 401 to 1000"), std::string::npos);
+    expect_print("", 7,
+                 {"the printer reported out of media (labels or ribbon) (07) after record 401 "
+                  "was sent; record 400 of 1000 was the last confirmed",
+                  "with --resume to print records 401 to 1000"});
     EXPECT_EQ(printed().size(), 400u);
     operator_signal(SIGUSR1, "faults cleared");
-    Outcome resumed = print("--resume");
-    EXPECT_EQ(resumed.status, 0) << resumed.said;
-    EXPECT_NE(resumed.said.find("resuming after the printer's fault: records 401 to 1000"),
-              std::string::npos)
-        << resumed.said;
-    EXPECT_NE(resumed.said.find("600 labels"), std::string::npos) << resumed.said;
+    expect_print("--resume", 0,
+                 {"resuming after the printer's fault: records 401 to 1000", "600 labels"});
     ASSERT_TRUE(wait([&] { return jobs_ended == 2; }));
     expect_each_printed_once(1000);
 
-    Outcome again = print("--resume");
-    EXPECT_EQ(again.status, 0);
-    EXPECT_NE(again.said.find("every record of this batch was confirmed; nothing to print"),
-              std::string::npos)
-        << again.said;
+    expect_print("--resume", 0, {"every record of this batch was confirmed; nothing to print"});
     write_records(2);
-    Outcome other = print("--resume");
-    EXPECT_EQ(other.status, 3);
-    EXPECT_NE(other.said.find("is the journal of another label or other records"),
-              std::string::npos)
-        << other.said;
+    expect_print("--resume", 3, {"is the journal of another label or other records"});
     fs::remove(dir / "journal");
     EXPECT_EQ(print().status, 0);
     ASSERT_TRUE(wait([&] { return jobs_ended == 3; }));  // the refused runs never connect
@@ -213,22 +206,24 @@ TEST_F(Batch, HeadOpenMemoryFullAndADroppedConnectionStopTheBatch) {
         std::string said;
     };
     const Row rows[] = {
-        /* 1*/ {{"--head-open"}, 7, "reported print head open (11) before record 1 was sent; no "
-                                    "record was confirmed"},
-        /* 2*/ {{"--memory-full"}, 7, "reported insufficient memory to store a form or graphic "
-                                      "(04) before record 1 was sent"},
+        /* 1*/ {{"--head-open"},
+                7,
+                "reported print head open (11) before record 1 was sent; no "
+                "record was confirmed"},
+        /* 2*/
+        {{"--memory-full"},
+         7,
+         "reported insufficient memory to store a form or graphic "
+         "(04) before record 1 was sent"},
         /* 3*/ {{"--drop-at-label", "5"}, 6, "record 4 of 20 was the last confirmed"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.fault[0]);
         start(row.fault);
         fs::remove(dir / "journal");
-        Outcome halted = print();
-        EXPECT_EQ(halted.status, row.status) << halted.said;
-        EXPECT_NE(halted.said.find(row.said), std::string::npos) << halted.said;
+        expect_print("", row.status, {row.said});
         operator_signal(SIGUSR1, "faults cleared");
-        Outcome resumed = print("--resume");
-        EXPECT_EQ(resumed.status, 0) << resumed.said;
+        expect_print("--resume", 0, {});
         ASSERT_TRUE(wait([&] { return jobs_ended == 2; }));
         expect_each_printed_once(20);
         EXPECT_TRUE(terminate());
@@ -250,11 +245,9 @@ TEST_F(Batch, KilledMidBatchThenResumed) {
     kill(eplhost, SIGKILL);
     EXPECT_EQ(finish_eplhost(eplhost).status, 128 + SIGKILL);
     ASSERT_TRUE(wait([&] { return jobs_ended == 1; }));
-    Outcome resumed = print("--resume");
-    EXPECT_EQ(resumed.status, 0) << resumed.said;
-    for (const char* words : {"ended without a word from the printer (was it killed?): record ",
-                              " may have printed and prints again"})
-        EXPECT_NE(resumed.said.find(words), std::string::npos) << resumed.said;
+    expect_print("--resume", 0,
+                 {"ended without a word from the printer (was it killed?): record ",
+                  " may have printed and prints again"});
     ASSERT_TRUE(wait([&] { return jobs_ended == 2; }));
     auto counts = printed();
     EXPECT_EQ(counts.size(), 60u);

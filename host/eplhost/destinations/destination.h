@@ -23,8 +23,8 @@ class Destination {
     virtual ~Destination() = default;
     virtual void put(std::string_view block) = 0;
     virtual void finish() = 0;
-    // Sends the bytes, which end with a request, and returns the printer's answer, whole; nothing from a destination that
-    // cannot answer (only a printer's raw port does).
+    // Sends the bytes, which end with a request, and returns the printer's answer, whole; nothing
+    // from a destination that cannot answer (only a printer's raw port does).
     virtual std::optional<std::string> ask(std::string_view request, AnswerComplete complete) {
         (void)request;
         (void)complete;
