@@ -390,16 +390,18 @@ std::unique_ptr<Journal> open_journal(const Arguments& a, const JobInput& input,
     if (state.stopped) {
         err << "eplhost: resuming after the printer's fault: records " << next << " to "
             << state.records << " print now\n";
-    } else {
-        // Killed between a label's bytes and its confirmation: the labels in flight may have
-        // printed, and nothing can tell.
-        const std::size_t last = std::min(state.records, state.confirmed + state.every);
-        err << "eplhost: the previous run ended without a word from the printer (was it "
-               "killed?): record"
-            << (last > next ? "s " + std::to_string(next) + " to " + std::to_string(last)
-                            : " " + std::to_string(next))
-            << " may have printed and print" << (last > next ? "" : "s") << " again\n";
+        return journal;
     }
+    // Killed, or cut off, between a label's bytes and its confirmation: the labels in flight
+    // may have printed, and nothing can tell.
+    const std::size_t last = std::min(state.records, state.confirmed + state.every);
+    err << "eplhost: the previous run "
+        << (state.lost ? "lost the printer"
+                       : "ended without a word from the printer (was it killed?)")
+        << ": record"
+        << (last > next ? "s " + std::to_string(next) + " to " + std::to_string(last)
+                        : " " + std::to_string(next))
+        << " may have printed and print" << (last > next ? "" : "s") << " again\n";
     return journal;
 }
 
@@ -477,6 +479,7 @@ int print(const Arguments& a, Io& io) {
         return static_cast<int>(ExitCode::printer_fault);
     } catch (const Failure& failure) {
         if (!confirmation || failure.code() != ExitCode::output) throw;
+        if (journal) journal->lost(confirmation->last_confirmed(), failure.what());
         fail(ExitCode::output,
              std::string(failure.what()) + "; " +
                  where_it_stopped(a, confirmation->last_confirmed(), label_count(input)));

@@ -79,10 +79,11 @@ CounterBases reserve_counters(const std::filesystem::path& file,
 }
 
 std::string counter_text(const Counter& counter, std::int64_t base, std::size_t index) {
-    std::string digits = std::to_string(base + static_cast<std::int64_t>(index) * counter.step);
-    if (digits.size() < static_cast<std::size_t>(counter.width))
-        digits.insert(0, static_cast<std::size_t>(counter.width) - digits.size(), '0');
-    return counter.prefix + digits;
+    const std::string digits =
+        std::to_string(base + static_cast<std::int64_t>(index) * counter.step);
+    const auto width = static_cast<std::size_t>(counter.width);
+    return counter.prefix + std::string(width > digits.size() ? width - digits.size() : 0, '0') +
+           digits;
 }
 
 }  // namespace epl2::eplhost

@@ -1,5 +1,6 @@
 #include "journal.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <fstream>
@@ -53,9 +54,11 @@ void read_line(JournalState& state, std::string_view line) {
     } else if (key == "confirmed") {
         // A run that resumed after a stop confirms again: it is no longer stopped.
         state.confirmed = std::max(state.confirmed, number(value));
-        state.stopped = false;
+        state.stopped = state.lost = false;
     } else if (key == "stopped") {
         state.stopped = true;
+    } else if (key == "lost") {
+        state.lost = true;
     } else if (key == "done") {
         state.done = true;
     }
@@ -134,12 +137,19 @@ Journal::~Journal() {
 void Journal::confirmed(std::size_t record) {
     append("confirmed " + std::to_string(record));
     state_.confirmed = record;
-    state_.stopped = false;
+    state_.stopped = state_.lost = false;
 }
 
 void Journal::stopped(std::size_t record, const std::string& why) {
     append("stopped " + std::to_string(record) + " " + why);
     state_.stopped = true;
+}
+
+void Journal::lost(std::size_t record, const std::string& why) {
+    std::string line = "lost " + std::to_string(record) + " " + why;
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    append(line);
+    state_.lost = true;
 }
 
 void Journal::done() {

@@ -8,7 +8,8 @@
 //   every 1                    records between status queries
 //   counter serial 1001        a counter's first value in the batch (counters.h)
 //   confirmed 400              the printer confirmed every record up to this one
-//   stopped 401 out of media (07)
+//   stopped 401 out of media (07)   the printer reported an error
+//   lost 401 the connection failed     the printer could not be asked
 //   done
 //
 // A line cut short by a crash has no line end and is not read; the lines before it stand.
@@ -35,6 +36,7 @@ struct JournalState {
     std::map<std::string, std::int64_t> counters;  // first values in the batch, by name
     std::size_t confirmed = 0;                     // the last record confirmed; 0: none
     bool stopped = false;  // the run that wrote it stopped at a fault and said so
+    bool lost = false;     // it stopped when the printer could no longer be asked
     bool done = false;
 };
 
@@ -54,6 +56,7 @@ class Journal {
 
     void confirmed(std::size_t record);
     void stopped(std::size_t record, const std::string& why);
+    void lost(std::size_t record, const std::string& why);
     void done();
 
    private:

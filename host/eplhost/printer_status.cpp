@@ -1,6 +1,7 @@
 #include "printer_status.h"
 
 #include <cctype>
+#include <cstdio>
 
 namespace epl2::eplhost {
 
@@ -29,11 +30,11 @@ constexpr KnownError known_errors[] = {
 };
 
 std::string describe(int code) {
-    std::string digits = std::to_string(code);
-    if (digits.size() < 2) digits.insert(0, "0");
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%02d", code);
     for (const KnownError& known : known_errors)
         if (known.code == code) return std::string(known.words) + " (" + digits + ")";
-    return "error " + digits;
+    return std::string("error ") + digits;
 }
 
 bool two_digits(std::string_view text) {
@@ -73,7 +74,10 @@ Parts split(std::string_view answer) {
 
 std::string PrinterStatus::words() const {
     std::string text;
-    for (int code : errors) text += (text.empty() ? "" : ", ") + describe(code);
+    for (int code : errors) {
+        if (!text.empty()) text += ", ";
+        text += describe(code);
+    }
     return text.empty() ? "no error" : text;
 }
 
