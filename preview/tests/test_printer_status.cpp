@@ -198,7 +198,7 @@ TEST_F(Batch, MediaOutAt400ThenResumePrintsEveryRecordOnce) {
 
 // Each fault stops the batch before its first label is confirmed, in the printer's words; a
 // dropped connection stops it after the last label confirmed, and a resume prints the rest once.
-TEST_F(Batch, HeadOpenMemoryFullAndADroppedConnectionStopTheBatch) {
+TEST_F(Batch, HeadOpenMemoryFullPauseAndADroppedConnectionStopTheBatch) {
     write_records(20);
     struct Row {
         std::vector<std::string> fault;
@@ -217,7 +217,8 @@ TEST_F(Batch, HeadOpenMemoryFullAndADroppedConnectionStopTheBatch) {
          "reported insufficient memory to store a form or graphic (04) before record 1 "
          "was sent",
          after_fault},
-        /* 3*/
+        /* 3*/ {{"--pause"}, 7, "reported paused (92) before record 1 was sent", after_fault},
+        /* 4*/
         {{"--drop-at-label", "5"},
          6,
          "record 4 of 20 was the last confirmed",
