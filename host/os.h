@@ -98,6 +98,12 @@ class TcpSocket {
     // (last_error says why).
     bool discard_incoming(std::chrono::milliseconds timeout);
 
+    // What the peer sent within timeout, up to room bytes, appended to into: the number of
+    // bytes, 0 when none came in time, -1 when the peer closed the connection or it failed
+    // (last_error says why; 0 when it was closed).
+    std::ptrdiff_t receive_some(std::string& into, std::size_t room,
+                                std::chrono::milliseconds timeout);
+
     // No more bytes follow; the peer sees the end of the stream.
     void shutdown_sending();
 
@@ -160,6 +166,9 @@ class PipedChild {
 
 // The path as the system spells it, whatever the code page.
 std::FILE* open_for_writing(const std::filesystem::path& path);
+
+// The file's end, for appending; the file is made when there is none.
+std::FILE* open_for_appending(const std::filesystem::path& path);
 
 // A file of a name that does not exist yet, for writing: an existing file, or a link someone
 // placed under the name, is never opened. nullptr with the system's error otherwise.

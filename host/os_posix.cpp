@@ -151,6 +151,20 @@ bool TcpSocket::discard_incoming(std::chrono::milliseconds timeout) {
     return would_block(last_error_);
 }
 
+std::ptrdiff_t TcpSocket::receive_some(std::string& into, std::size_t room,
+                                       std::chrono::milliseconds timeout) {
+    const int ready = poll_socket(fd(handle_), POLLIN, timeout);
+    if (ready == 0) return 0;
+    const std::size_t before = into.size();
+    into.resize(before + room);
+    const auto got = ::recv(fd(handle_), into.data() + before, room, 0);
+    into.resize(before + static_cast<std::size_t>(got > 0 ? got : 0));
+    if (got > 0) return got;
+    last_error_ = got == 0 ? 0 : errno;
+    if (got < 0 && would_block(last_error_)) return 0;
+    return -1;
+}
+
 void TcpSocket::shutdown_sending() {
     ::shutdown(fd(handle_), SHUT_WR);
 }
@@ -276,6 +290,10 @@ ExitStatus PipedChild::wait() noexcept {
 
 std::FILE* open_for_writing(const std::filesystem::path& path) {
     return std::fopen(path.c_str(), "wb");
+}
+
+std::FILE* open_for_appending(const std::filesystem::path& path) {
+    return std::fopen(path.c_str(), "ab");
 }
 
 std::FILE* create_new_file(const std::filesystem::path& path) {

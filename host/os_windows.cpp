@@ -154,6 +154,20 @@ bool TcpSocket::discard_incoming(std::chrono::milliseconds timeout) {
     return would_block(last_error_);
 }
 
+std::ptrdiff_t TcpSocket::receive_some(std::string& into, std::size_t room,
+                                       std::chrono::milliseconds timeout) {
+    const int ready = poll_socket(socket_of(handle_), POLLIN, timeout);
+    if (ready == 0) return 0;
+    const std::size_t before = into.size();
+    into.resize(before + room);
+    const auto got = ::recv(socket_of(handle_), into.data() + before, static_cast<int>(room), 0);
+    into.resize(before + static_cast<std::size_t>(got > 0 ? got : 0));
+    if (got > 0) return got;
+    last_error_ = got == 0 ? 0 : WSAGetLastError();
+    if (got < 0 && would_block(last_error_)) return 0;
+    return -1;
+}
+
 void TcpSocket::shutdown_sending() {
     ::shutdown(socket_of(handle_), SD_SEND);
 }
@@ -198,6 +212,10 @@ ExitStatus PipedChild::wait() noexcept {
 
 std::FILE* open_for_writing(const std::filesystem::path& path) {
     return ::_wfopen(path.c_str(), L"wb");
+}
+
+std::FILE* open_for_appending(const std::filesystem::path& path) {
+    return ::_wfopen(path.c_str(), L"ab");
 }
 
 std::FILE* create_new_file(const std::filesystem::path& path) {

@@ -1,14 +1,19 @@
 #include "app.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <iomanip>
 #include <memory>
 #include <optional>
 #include <sstream>
 
 #include "charset.h"
+#include "confirmation.h"
+#include "counters.h"
 #include "errors.h"
 #include "findings.h"
+#include "journal.h"
 #include "label.h"
 #include "module.h"
 #include "output.h"
@@ -28,6 +33,7 @@ constexpr const char* usage_text = R"(usage:
   eplhost print LABEL.json [--model MODEL] [--set OPTION=VALUE ...] [--data RECORDS.csv|.json]
                 [--data-encoding utf-8|latin1] [--charset PAGE] [--copies N]
                 [--output FILE | --to TARGET] [--timeout SECONDS] [--module PATH]
+                [--confirm | --confirm-every N] [--journal FILE [--resume]] [--counters FILE]
   eplhost check LABEL.json [--model MODEL] [--set OPTION=VALUE ...] [--data RECORDS.csv|.json]
                 [--data-encoding utf-8|latin1] [--charset PAGE] [--format text|json]
                 [--module PATH]
@@ -43,9 +49,14 @@ refused. PAGE is windows-1252 (without --charset the label's printer section dec
 windows-1250 to windows-1255, cp437, cp737, cp850, cp852, cp855, cp857, cp860 to cp863, cp865,
 cp866 or cp869. CSV records are UTF-8, or Latin-1 with --data-encoding latin1.
 The driver module is epl2drv beside the program, or $EPL2_MODULE, or --module PATH.
+--confirm (tcp:// targets) turns the printer's error reporting on and asks for its errors after
+each label (--confirm-every N: after every N), stopping at the first; --journal FILE records
+each confirmed record, and --resume continues the batch of that journal where it stopped.
+A label with counters prints with --counters FILE, where their next values are kept.
 
 exit status: 0 done; 2 command line; 3 label, records or images; 4 model, option or value;
-5 driver module; 6 output target (the job was not, or not wholly, taken); 1 internal fault.
+5 driver module; 6 output target (the job was not, or not wholly, taken); 7 the printer
+reported an error and the batch stopped; 1 internal fault.
 )";
 
 // An hour: far beyond any printer's pause, and short enough that the timeout in milliseconds
@@ -62,7 +73,13 @@ struct Arguments {
     std::optional<std::int32_t> timeout_seconds;
     std::vector<std::pair<std::string, std::string>> settings;
     bool help = false;
+    std::optional<std::size_t> confirm_every;  // --confirm: 1
+    std::optional<std::string> journal, counters;
+    bool resume = false;
 };
+
+// Status queries more than this many labels apart confirm too little to be worth a journal.
+constexpr std::int32_t max_confirm_every = 100000;
 
 const CodePage* parse_charset(const std::string& name) {
     const CodePage* page = find_code_page(name);
@@ -122,6 +139,22 @@ Arguments parse_arguments(const std::vector<std::string>& args) {
                                           std::to_string(max_timeout_seconds) + ", not \"" + v +
                                           "\"");
             }
+        } else if (arg == "--confirm") {
+            if (!a.confirm_every) a.confirm_every = 1;
+        } else if (arg == "--confirm-every") {
+            const std::string v = next();
+            const std::optional<std::int32_t> every = parse_integer(v);
+            if (!every || *every < 1 || *every > max_confirm_every)
+                fail(ExitCode::usage, "--confirm-every expects a number of labels from 1 to " +
+                                          std::to_string(max_confirm_every) + ", not \"" + v +
+                                          "\"");
+            a.confirm_every = static_cast<std::size_t>(*every);
+        } else if (arg == "--journal") {
+            a.journal = next();
+        } else if (arg == "--counters") {
+            a.counters = next();
+        } else if (arg == "--resume") {
+            a.resume = true;
         } else if (arg == "--set") {
             const std::string v = next();
             const auto eq = v.find('=');
@@ -138,6 +171,10 @@ Arguments parse_arguments(const std::vector<std::string>& args) {
     }
     if (a.output && a.to) fail(ExitCode::usage, "give either --output or --to, not both");
     if (a.data_encoding && !a.data) fail(ExitCode::usage, "--data-encoding needs --data");
+    if (a.journal && !a.confirm_every)
+        fail(ExitCode::usage, "--journal records what the printer confirmed: give --confirm too");
+    if (a.resume && !a.journal)
+        fail(ExitCode::usage, "--resume continues a batch from its journal: give --journal FILE");
     return a;
 }
 
@@ -315,11 +352,68 @@ int check(const Arguments& a, Io& io) {
     return findings.empty() ? 0 : static_cast<int>(ExitCode::bad_input);
 }
 
+// Which record the printer last confirmed, and how the batch goes on from there.
+std::string where_it_stopped(const Arguments& a, std::size_t confirmed, std::size_t total) {
+    std::string text = confirmed == 0 ? std::string("no record was confirmed")
+                                      : "record " + std::to_string(confirmed) + " of " +
+                                            std::to_string(total) + " was the last confirmed";
+    const std::string rest =
+        "records " + std::to_string(confirmed + 1) + " to " + std::to_string(total);
+    if (a.journal)
+        return text +
+               "; clear the printer's fault (and its buffer), then run the same command "
+               "with --resume to print " +
+               rest;
+    return text + "; " + rest +
+           " did not print for certain; with --journal FILE a batch resumes where it stopped";
+}
+
+// The batch's journal: a new one, or with --resume the one of an earlier run of this batch,
+// whose story is told before the batch goes on.
+std::unique_ptr<Journal> open_journal(const Arguments& a, const JobInput& input,
+                                      const CounterBases& counters, std::ostream& err) {
+    if (!a.journal) return nullptr;
+    const std::uint64_t digest = job_digest(
+        input.label.source, a.data ? std::filesystem::path(*a.data) : std::filesystem::path());
+    if (!a.resume) {
+        JournalState batch;
+        batch.digest = digest;
+        batch.records = label_count(input);
+        batch.every = *a.confirm_every;
+        batch.counters = counters;
+        return std::make_unique<Journal>(*a.journal, batch);
+    }
+    auto journal = std::make_unique<Journal>(*a.journal, digest);
+    const JournalState& state = journal->state();
+    if (state.done) return journal;
+    const std::size_t next = state.confirmed + 1;
+    if (state.stopped) {
+        err << "eplhost: resuming after the printer's fault: records " << next << " to "
+            << state.records << " print now\n";
+        return journal;
+    }
+    // Killed, or cut off, between a label's bytes and its confirmation: the labels in flight
+    // may have printed, and nothing can tell.
+    const std::size_t last = std::min(state.records, state.confirmed + state.every);
+    err << "eplhost: the previous run "
+        << (state.lost ? "lost the printer"
+                       : "ended without a word from the printer (was it killed?)")
+        << ": record"
+        << (last > next ? "s " + std::to_string(next) + " to " + std::to_string(last)
+                        : " " + std::to_string(next))
+        << " may have printed and print" << (last > next ? "" : "s") << " again\n";
+    return journal;
+}
+
 int print(const Arguments& a, Io& io) {
     if (a.positional.size() != 1) fail(ExitCode::usage, "print needs exactly one LABEL.json");
     if (a.format) fail(ExitCode::usage, "--format belongs to check");
     // Everything that can fail on bad input is checked before the module draws anything.
     const Target target = a.to ? parse_target(*a.to) : output_path_target(a.output.value_or("-"));
+    if (a.confirm_every && target.kind != Target::Kind::tcp)
+        fail(ExitCode::usage,
+             "--confirm asks the printer for its errors, which only a printer's raw port "
+             "answers: give --to tcp://HOST[:PORT]");
     JobInput input;
     read_job_input(a, input);
     JobStream stream;
@@ -341,19 +435,62 @@ int print(const Arguments& a, Io& io) {
             std::chrono::seconds(*a.timeout_seconds);
     if (const char* lp = std::getenv("EPL2_LP"); lp != nullptr && *lp != '\0')
         delivery.lp_command = lp;
+    // A new batch takes its counters' values before anything is sent; a resumed batch goes on
+    // with those its journal took.
+    const std::vector<Counter> counters = input.label.counters();
+    CounterBases bases;
+    if (!counters.empty() && !a.counters && !a.resume)
+        fail(ExitCode::usage,
+             "the label has counters: give --counters FILE, where their next "
+             "values are kept from batch to batch");
+    if (!counters.empty() && !a.resume)
+        bases = reserve_counters(*a.counters, counters, label_count(input));
+    const std::unique_ptr<Journal> journal = open_journal(a, input, bases, io.err);
+    if (journal && a.resume) bases = journal->state().counters;
+    plan.counter_bases = &bases;
+    if (journal && journal->state().done) {
+        io.err << "eplhost: " << *a.journal
+               << " says every record of this batch was confirmed; nothing to print\n";
+        return 0;
+    }
+    plan.skip = journal ? journal->state().confirmed : 0;
+    std::optional<Confirmation> confirmation;
+    if (a.confirm_every) {
+        confirmation.emplace(stream, *a.confirm_every, label_count(input), journal.get(),
+                             plan.skip);
+        confirmation->begin();
+        plan.before_records = [&] { confirmation->before_records(); };
+    }
     stream.open(target, io.out, delivery);
     ProgressBar bar(io.err, io.err_is_terminal);
     plan.progress = [&](std::size_t done, std::size_t total) {
         bar.update(done, total);
         stream.pass_on();
+        if (confirmation) confirmation->after_record(done);
     };
-    run_job(printer, plan);
-    stream.finish();
+    try {
+        run_job(printer, plan);
+        stream.finish();
+    } catch (const PrinterFault& fault) {
+        io.err << "eplhost: the printer reported " << fault.status.words()
+               << (fault.before_records ? " before record " : " after record ")
+               << fault.record + (fault.before_records ? 1 : 0) << " was sent; "
+               << where_it_stopped(a, confirmation->last_confirmed(), label_count(input)) << "\n";
+        return static_cast<int>(ExitCode::printer_fault);
+    } catch (const Failure& failure) {
+        if (!confirmation || failure.code() != ExitCode::output) throw;
+        if (journal) journal->lost(confirmation->last_confirmed(), failure.what());
+        fail(ExitCode::output,
+             std::string(failure.what()) + "; " +
+                 where_it_stopped(a, confirmation->last_confirmed(), label_count(input)));
+    }
+    if (journal) journal->done();
     if (target.kind != Target::Kind::standard_output) {
-        const std::size_t labels = label_count(input);
+        const std::size_t labels = label_count(input) - plan.skip;
         io.err << "eplhost: " << labels << (labels == 1 ? " label" : " labels") << " ("
-               << stream.size() << " bytes) for the " << printer.model().name << " sent to "
-               << target.describe() << "\n";
+               << stream.size() << " bytes) for the " << printer.model().name
+               << (confirmation ? " printed and confirmed by " : " sent to ") << target.describe()
+               << "\n";
     }
     return 0;
 }

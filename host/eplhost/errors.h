@@ -9,12 +9,13 @@ namespace epl2::eplhost {
 
 enum class ExitCode : int {
     ok = 0,
-    internal = 1,     // a fault of eplhost itself
-    usage = 2,        // the command line
-    bad_input = 3,    // label, records or images
-    bad_printer = 4,  // model, option or option value
-    module = 5,       // the driver module could not be loaded
-    output = 6,       // the output target did not accept the whole job
+    internal = 1,       // a fault of eplhost itself
+    usage = 2,          // the command line
+    bad_input = 3,      // label, records or images
+    bad_printer = 4,    // model, option or option value
+    module = 5,         // the driver module could not be loaded
+    output = 6,         // the output target did not accept the whole job
+    printer_fault = 7,  // the printer reported an error (--confirm); the batch stopped
 };
 
 class Failure : public std::runtime_error {

@@ -24,6 +24,11 @@ using nlohmann::json;
 // Far beyond any label, and small enough that positions plus sizes stay 32-bit numbers.
 constexpr std::int32_t max_length = 1'000'000;
 
+// A counter's values stay below 10^15, so that prefix and digits fit any data field and the
+// next value never overflows.
+constexpr std::int64_t max_counter_value = 999'999'999'999'999;
+constexpr std::int32_t max_counter_width = 15;
+
 // Where a check happens, for the message: "shipping.json: objects[3] (text): field "font"".
 class Context {
    public:
@@ -132,6 +137,10 @@ class Context {
             v.text = it->get<std::string>();
         } else if (const auto number = whole_number_text(*it)) {
             v.text = *number;
+        } else if (it->is_object() && it->contains("counter")) {
+            if (it->size() != 1)
+                error(field, "a counter is {\"counter\": {...}} alone, with no other keys");
+            v.counter = counter(it->at("counter"), field);
         } else if (it->is_object()) {
             const auto name = it->find("field");
             if (name == it->end() || !name->is_string() || name->get<std::string>().empty()) {
@@ -153,12 +162,50 @@ class Context {
                 v.text = d->get<std::string>();
             }
         } else {
-            error(field, "expected a string or {\"field\": \"column\"}");
+            error(field, "expected a string, {\"field\": \"column\"} or {\"counter\": {...}}");
         }
         // A NUL would end the text early in the module's buffer: the rest would vanish unseen.
         if (v.text.find('\0') != std::string::npos)
             error(field, "NUL characters cannot be printed");
         return v;
+    }
+
+    // {"start": 1, "step": 1, "width": 6, "prefix": "SN-", "name": "serial"}, all optional.
+    Counter counter(const json& object, std::string_view field) const {
+        if (!object.is_object()) error(field, "\"counter\" expects an object");
+        for (const auto& [key, inner] : object.items()) {
+            if (key != "start" && key != "step" && key != "width" && key != "prefix" &&
+                key != "name")
+                error(field, "unknown key \"" + key +
+                                 "\" in a counter; expected start, step, width, prefix, name");
+        }
+        Counter c;
+        c.start = counter_number(object, "start", c.start, 0);
+        c.step = counter_number(object, "step", c.step, 1);
+        c.width = integer(object, "width", 0, 0, max_counter_width);
+        c.prefix = text_of(object, "prefix", field);
+        if (object.contains("name")) c.name = text_of(object, "name", field);
+        if (c.name.empty() || c.name.find_first_of(" \t\r\n") != std::string::npos)
+            error(field, "a counter's name is one word");
+        return c;
+    }
+
+    std::int64_t counter_number(const json& object, const char* key, std::int64_t fallback,
+                                std::int64_t min) const {
+        const auto it = object.find(key);
+        if (it == object.end()) return fallback;
+        if (!it->is_number_integer() || it->get<std::int64_t>() < min ||
+            it->get<std::int64_t>() > max_counter_value)
+            error(key, "expected a whole number from " + std::to_string(min) + " to " +
+                           std::to_string(max_counter_value));
+        return it->get<std::int64_t>();
+    }
+
+    std::string text_of(const json& object, const char* key, std::string_view field) const {
+        const auto it = object.find(key);
+        if (it == object.end()) return {};
+        if (!it->is_string()) error(field, std::string("a counter's \"") + key + "\" is a string");
+        return it->get<std::string>();
     }
 
     [[nodiscard]] const std::string& file() const noexcept { return file_; }
@@ -432,8 +479,34 @@ std::string read_form_name(const Context& c, const json& root, const std::filesy
 
 void add_fields(std::vector<std::string>& out, std::initializer_list<const Value*> values) {
     for (const Value* v : values) {
-        if (v->variable() && std::find(out.begin(), out.end(), *v->field) == out.end())
+        if (v->field && std::find(out.begin(), out.end(), *v->field) == out.end())
             out.push_back(*v->field);
+    }
+}
+
+void add_counters(std::vector<Counter>& out, std::initializer_list<const Value*> values) {
+    for (const Value* v : values) {
+        if (v->counter && std::none_of(out.begin(), out.end(), [&](const Counter& c) {
+                return c.name == v->counter->name;
+            }))
+            out.push_back(*v->counter);
+    }
+}
+
+// Every value of the objects that may hold data.
+template <class Visit>
+void for_each_value(const std::vector<LabelObject>& objects, Visit visit) {
+    for (const LabelObject& object : objects) {
+        std::visit(
+            [&](const auto& o) {
+                using T = std::decay_t<decltype(o)>;
+                if constexpr (std::is_same_v<T, TextObject>) visit({&o.text});
+                if constexpr (std::is_same_v<T, BarcodeObject> || std::is_same_v<T, Pdf417Object>)
+                    visit({&o.data});
+                if constexpr (std::is_same_v<T, MaxiCodeObject>)
+                    visit({&o.postal_code, &o.country, &o.service_class, &o.message});
+            },
+            object.kind);
     }
 }
 
@@ -451,19 +524,15 @@ std::string describe(const LabelObject& object) {
 
 std::vector<std::string> Label::fields() const {
     std::vector<std::string> out;
-    for (const LabelObject& object : objects) {
-        std::visit(
-            [&](const auto& o) {
-                using T = std::decay_t<decltype(o)>;
-                if constexpr (std::is_same_v<T, TextObject>) add_fields(out, {&o.text});
-                if constexpr (std::is_same_v<T, BarcodeObject> || std::is_same_v<T, Pdf417Object>)
-                    add_fields(out, {&o.data});
-                if constexpr (std::is_same_v<T, MaxiCodeObject>) {
-                    add_fields(out, {&o.postal_code, &o.country, &o.service_class, &o.message});
-                }
-            },
-            object.kind);
-    }
+    for_each_value(objects,
+                   [&](std::initializer_list<const Value*> values) { add_fields(out, values); });
+    return out;
+}
+
+std::vector<Counter> Label::counters() const {
+    std::vector<Counter> out;
+    for_each_value(objects,
+                   [&](std::initializer_list<const Value*> values) { add_counters(out, values); });
     return out;
 }
 

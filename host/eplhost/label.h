@@ -16,11 +16,22 @@
 namespace epl2::eplhost {
 
 // A text or data value: fixed, or the named column of each record.
+// A serial number: record k of a batch prints prefix and base + (k - 1) * step, zero-padded to
+// width digits, where base is the counter's next value when the batch began (its start, the
+// first time). The next values are kept by name in the counters file (counters.h).
+struct Counter {
+    std::int64_t start = 1, step = 1;
+    std::int32_t width = 0;
+    std::string prefix;
+    std::string name = "counter";
+};
+
 struct Value {
     std::string text;                  // fixed text, or the default of a field
-    std::optional<std::string> field;  // column name when the value is variable
+    std::optional<std::string> field;  // column name when the value comes from the records
+    std::optional<Counter> counter;    // when the value counts up from label to label
     bool required = true;              // an empty field is an error when set
-    [[nodiscard]] bool variable() const noexcept { return field.has_value(); }
+    [[nodiscard]] bool variable() const noexcept { return field || counter; }
 };
 
 struct LineObject {  // horizontal or vertical line: a filled rectangle of the given thickness
@@ -106,6 +117,8 @@ struct Label {
 
     // Every column that some object reads.
     [[nodiscard]] std::vector<std::string> fields() const;
+    // The label's counters, one for each name.
+    [[nodiscard]] std::vector<Counter> counters() const;
     [[nodiscard]] bool has_variables() const { return !fields().empty(); }
 };
 

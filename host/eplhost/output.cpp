@@ -205,6 +205,18 @@ void JobStream::finish() {
     destination_->finish();
 }
 
+std::optional<std::string> JobStream::ask(std::string_view request,
+                                          bool (*complete)(std::string_view)) {
+    if (!destination_) fail(ExitCode::internal, "a question before the target was opened");
+    // The request goes with the bytes before it, in one send: the second of two small sends
+    // waits for the peer's delayed acknowledgement of the first.
+    std::string block = std::move(pending_);
+    pending_.clear();
+    block.append(request);
+    size_ += request.size();
+    return destination_->ask(block, complete);
+}
+
 void JobStream::send_pending() {
     destination_->put(pending_);
     pending_.clear();

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -66,6 +67,10 @@ class JobStream : public host::Sink {
     // The rest of the job, and the target's confirmation that it holds all of it; throws
     // Failure (output) otherwise.
     void finish();
+
+    // Sends what is pending and then the request, and returns the target's whole answer;
+    // nothing when the target cannot answer. Throws Failure (output) when it fails to.
+    std::optional<std::string> ask(std::string_view request, bool (*complete)(std::string_view));
 
     // Every byte of the job so far.
     [[nodiscard]] std::size_t size() const noexcept { return size_; }

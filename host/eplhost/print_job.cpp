@@ -9,6 +9,7 @@
 #include "barcode/linear.h"
 #include "barcode/symbol2d.h"
 #include "core/passes.h"
+#include "counters.h"
 #include "data_limits.h"
 #include "errors.h"
 #include "extents.h"
@@ -121,6 +122,7 @@ class JobDriver {
 
     std::string resolve_utf8(const LabelObject& object, std::string_view field,
                              const Value& value) {
+        if (value.counter) return counter_value(*value.counter);
         if (!value.variable()) return value.text;
         columns_[std::string(field)] = *value.field;
         std::string text = value.text;
@@ -143,6 +145,18 @@ class JobDriver {
         }
         object_error(object, field, "column \"" + *value.field + "\" is empty");
         return text;
+    }
+
+    // The counter on this record's label: the record's place in the batch counts from the
+    // batch's first value.
+    std::string counter_value(const Counter& counter) const {
+        std::int64_t base = counter.start;
+        if (plan_.counter_bases != nullptr) {
+            if (const auto it = plan_.counter_bases->find(counter.name);
+                it != plan_.counter_bases->end())
+                base = it->second;
+        }
+        return counter_text(counter, base, record_ != nullptr ? record_->number - 1 : 0);
     }
 
     template <class Fn, class... Args>
@@ -247,16 +261,17 @@ void JobDriver::run() {
         }
         pass(form_mode::build, [](const LabelObject& o, bool) { return !is_variable(o); });
     }
+    if (plan_.before_records && !checking_) plan_.before_records();
     if (plan_.records == nullptr) {
         print_label();
         if (plan_.progress && !checking_) plan_.progress(1, 1);
     } else {
         std::size_t done = 0;
         plan_.records->read([&](const Record& record) {
+            if (++done <= plan_.skip && !checking_) return;
             record_ = &record;
             print_label();
-            if (plan_.progress && !checking_)
-                plan_.progress(++done, plan_.records->summary().count);
+            if (plan_.progress && !checking_) plan_.progress(done, plan_.records->summary().count);
         });
     }
     record_ = nullptr;

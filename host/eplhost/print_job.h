@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 
 #include "charset.h"
@@ -39,8 +40,14 @@ struct JobPlan {
     std::int32_t copies = 1;
     // Every text and datum goes to the module in this page; the job must select it first.
     const CodePage* code_page = &default_code_page();
-    // Called after each record with the number done and the total.
+    // Called after each record printed with its number and the total.
     std::function<void(std::size_t, std::size_t)> progress;
+    // Called once the job's stored form and graphics are sent, before the first record.
+    std::function<void()> before_records;
+    // Each counter's first value in the batch; without it (or a name in it) its start.
+    const std::map<std::string, std::int64_t>* counter_bases = nullptr;
+    // Records printed by an earlier run: read, and checked, but not printed again.
+    std::size_t skip = 0;
     // Where check_job puts what it finds.
     Findings* findings = nullptr;
 };

@@ -65,6 +65,8 @@ void store(Printer& printer, const Command& command) {
             variable && !storing.form.variables.count(*variable))
             printer.warn(command, "undeclared variable " + fields.list.back().text);
     }
+    // As sent: the command, its line end and any data it carries.
+    storing.form.bytes += command.text.size() + 1 + command.payload.size();
     storing.form.commands.push_back(command);
 }
 
@@ -113,7 +115,11 @@ void end_form(Printer& printer, const Command& command, std::string_view rest) {
         printer.warn(command, "FE without a form being stored (no FS before it)");
         return;
     }
-    printer.forms.put(printer.storing->name, std::move(printer.storing->form));
+    FormBeingStored& storing = *printer.storing;
+    auto namesake = printer.forms.entries.find(storing.name);
+    std::size_t freed = namesake == printer.forms.entries.end() ? 0 : namesake->second.bytes;
+    if (printer.fits_in_memory(command, storing.name, storing.form.bytes, freed))
+        printer.forms.put(storing.name, std::move(storing.form));
     printer.storing.reset();
 }
 

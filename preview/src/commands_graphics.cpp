@@ -55,6 +55,11 @@ void store_graphic(Printer& printer, const Command& command, std::string_view re
                                   std::to_string(max_stored_bytes) + " bytes; not stored");
         return;
     }
+    std::size_t freed_bytes = replaced == printer.graphics.entries.end()
+                                  ? 0
+                                  : static_cast<std::size_t>(replaced->second.bytes);
+    if (!printer.fits_in_memory(command, name, static_cast<std::size_t>(*size), freed_bytes))
+        return;
     printer.graphics.put(name, std::move(graphic));
 }
 

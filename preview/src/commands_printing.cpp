@@ -82,6 +82,7 @@ void print(Printer& printer, const Command& command, std::string_view rest) {
                            : buffer.packed().size();
     Label label;
     label.image = turned ? turned_half(buffer) : buffer;
+    label.data = printer.drawn_data;
     label.copies = static_cast<int>(*copies);
     label.offset = command.offset;
     label.line = command.line;

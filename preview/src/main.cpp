@@ -30,9 +30,12 @@ constexpr int exit_usage = 2;
 constexpr const char* usage =
     "usage: eplview render IN.epl|- [-o OUT.png|OUT.pdf | --out-dir DIR] [LABEL]\n"
     "       eplview lint IN.epl|- [--strict] [LABEL]\n"
-    "       eplview serve [--listen ADDR:PORT] --out DIR [--max-bytes N] [--idle-seconds N]\n"
-    "                     [LABEL]\n"
+    "       eplview serve [--listen ADDR:PORT] [--out DIR] [--max-bytes N] [--idle-seconds N]\n"
+    "                     [--memory BYTES] [FAULT ...] [LABEL]\n"
     "       eplview web [--listen ADDR:PORT] ... (eplview web --help lists its options)\n"
+    "FAULT: --media-out-after LABELS | --head-open | --memory-full | --pause |\n"
+    "       --drop-at-label N | --answer-delay MS\n"
+    "       (kill -USR1 clears every fault with a new roll; kill -USR2 opens the head)\n"
     "LABEL: [--dpi 203|300] [--size WIDTHxLENGTH[in|mm] | --width DOTS] [--as-fed]\n"
     "       (- reads standard input; render - needs -o)\n";
 
@@ -45,6 +48,8 @@ struct Arguments {
     eplview::Options options;
     std::size_t max_bytes = 16u << 20;
     int idle_seconds = 30;
+    eplview::Faults faults;
+    int answer_delay_ms = 0;
 };
 
 bool apply_size(Arguments& args) {
@@ -73,6 +78,8 @@ bool take_label_option(Arguments& args, const std::string& arg, const std::strin
     return true;
 }
 
+bool take_fault_option(Arguments& args, const std::string& arg, const std::string& value);
+
 bool take_server_option(Arguments& args, const std::string& arg, const std::string& value) {
     if (arg == "--max-bytes") {
         auto bytes = eplview::whole_number(value, 1, 1L << 34);
@@ -82,6 +89,30 @@ bool take_server_option(Arguments& args, const std::string& arg, const std::stri
         auto seconds = eplview::whole_number(value, 1, 86400);
         if (!seconds) return false;
         args.idle_seconds = static_cast<int>(*seconds);
+    } else if (arg == "--memory") {
+        auto bytes = eplview::whole_number(value, 1, 1L << 34);
+        if (!bytes) return false;
+        args.options.memory = static_cast<std::size_t>(*bytes);
+    } else {
+        return take_fault_option(args, arg, value);
+    }
+    return true;
+}
+
+// The faults the virtual printer is to have, with a value.
+bool take_fault_option(Arguments& args, const std::string& arg, const std::string& value) {
+    if (arg == "--media-out-after") {
+        auto labels = eplview::whole_number(value, 0, 1L << 40);
+        if (!labels) return false;
+        args.faults.labels_on_roll = static_cast<std::size_t>(*labels);
+    } else if (arg == "--drop-at-label") {
+        auto label = eplview::whole_number(value, 1, 1L << 40);
+        if (!label) return false;
+        args.faults.drop_at_label = static_cast<std::size_t>(*label);
+    } else if (arg == "--answer-delay") {
+        auto milliseconds = eplview::whole_number(value, 0, 600000);
+        if (!milliseconds) return false;
+        args.answer_delay_ms = static_cast<int>(*milliseconds);
     } else {
         return false;
     }
@@ -111,6 +142,12 @@ std::optional<Arguments> parse_arguments(int argc, char** argv) {
             args.strict = true;
         } else if (arg == "--as-fed") {
             args.options.as_fed = true;
+        } else if (arg == "--head-open") {
+            args.faults.head_open = true;
+        } else if (arg == "--memory-full") {
+            args.faults.memory_full = true;
+        } else if (arg == "--pause") {
+            args.faults.paused = true;
         } else if ((arg == standard_input || (!arg.empty() && arg[0] != '-')) &&
                    args.input.empty()) {
             args.input = arg;
@@ -261,13 +298,21 @@ extern "C" void on_stop_signal(int) {
     if (running_printer) running_printer->stop();
 }
 
+extern "C" void on_clear_signal(int) {
+    if (running_printer) running_printer->clear_faults();
+}
+
+extern "C" void on_open_head_signal(int) {
+    if (running_printer) running_printer->open_head();
+}
+
 int serve(const Arguments& args) {
     eplview::ServeOptions options;
     auto colon = args.listen.rfind(':');
     auto port = colon == std::string::npos
                     ? std::nullopt
                     : eplview::whole_number(args.listen.substr(colon + 1), 0, 65535);
-    if (!port || args.out_dir.empty()) {
+    if (!port) {
         std::cerr << usage;
         return exit_usage;
     }
@@ -277,7 +322,9 @@ int serve(const Arguments& args) {
     options.max_bytes = args.max_bytes;
     options.idle_seconds = args.idle_seconds;
     options.render = args.options;
-    if (!make_output_folder(options.out_dir)) return exit_failure;
+    options.faults = args.faults;
+    options.answer_delay_ms = args.answer_delay_ms;
+    if (!options.out_dir.empty() && !make_output_folder(options.out_dir)) return exit_failure;
     eplview::VirtualPrinter printer(
         options, [](const std::string& line) { std::cout << line << std::endl; });
     std::string error;
@@ -288,6 +335,8 @@ int serve(const Arguments& args) {
     running_printer = &printer;
     std::signal(SIGINT, on_stop_signal);
     std::signal(SIGTERM, on_stop_signal);
+    std::signal(SIGUSR1, on_clear_signal);
+    std::signal(SIGUSR2, on_open_head_signal);
     std::signal(SIGPIPE, SIG_IGN);
     std::cout << "eplview: listening on " << options.address << ":" << printer.port() << std::endl;
     printer.run();

@@ -49,7 +49,7 @@ std::string name_of(const Command& command) {
 
 }  // namespace
 
-Printer::Printer(const Options& options) : as_fed(options.as_fed) {
+Printer::Printer(const Options& options) : as_fed(options.as_fed), memory(options.memory) {
     summary.dpi = options.dpi == 300 ? 300 : 203;
     int head = summary.dpi == 300 ? head_width_300 : head_width_203;
     summary.width = std::clamp(options.width > 0 ? options.width : head, 1, max_label_width_dots);
@@ -118,9 +118,10 @@ std::optional<std::string> Printer::quoted_name(const Command& command, std::str
 }
 
 std::optional<std::string> Printer::field_data(const Command& command, const Field& field) {
-    if (field.quoted) return field.text;
+    if (field.quoted) return drawn_data.emplace_back(field.text);
     if (auto variable = variable_reference(field)) {
-        if (auto value = variables.find(*variable); value != variables.end()) return value->second;
+        if (auto value = variables.find(*variable); value != variables.end())
+            return drawn_data.emplace_back(value->second);
         // A stored form reported its undeclared variables when it was stored.
         if (!replaying) warn(command, "undeclared variable " + field.text);
         return std::nullopt;
@@ -128,6 +129,21 @@ std::optional<std::string> Printer::field_data(const Command& command, const Fie
     warn(command, command.text.substr(0, 1) + ": data \"" + printable(field.text) +
                       "\" is neither quoted nor a variable");
     return std::nullopt;
+}
+
+bool Printer::fits_in_memory(const Command& command, const std::string& name, std::size_t bytes,
+                             std::size_t freed) {
+    if (memory == 0 && !memory_full) return true;
+    std::size_t used = 0;
+    for (const auto& entry : forms.entries) used += entry.second.bytes;
+    for (const auto& entry : graphics.entries) used += static_cast<std::size_t>(entry.second.bytes);
+    const std::size_t free = memory_full ? 0 : memory - std::min(memory, used - freed);
+    if (bytes <= free) return true;
+    store_refused = true;
+    warn(command, name_of(command) + ": \"" + printable(name) + "\" (" + std::to_string(bytes) +
+                      " bytes) does not fit in the " + std::to_string(free) +
+                      " bytes of memory free; not stored");
+    return false;
 }
 
 // ---- image buffer ------------------------------------------------------------------------------
@@ -140,6 +156,7 @@ void Printer::clear_buffer(const Command& command) {
     buffer.reset(summary.width, summary.length_as_drawn ? 0 : summary.length);
     work += buffer.packed().size();
     drawn = false;
+    drawn_data.clear();
 }
 
 void Printer::grow_to(int bottom) {

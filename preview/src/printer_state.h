@@ -51,6 +51,7 @@ std::string printable(std::string_view text);
 struct Form {
     std::vector<Command> commands;
     std::set<int> variables;  // declared by its V commands
+    std::size_t bytes = 0;    // of its commands as sent: what it takes of the printer's memory
 };
 
 struct Graphic {
@@ -138,8 +139,13 @@ struct Printer {
         else
             store.forget(*name);
     }
-    // The data of a text or barcode field: quoted data, or the value of a variable.
+    // The data of a text or barcode field: quoted data, or the value of a variable. It is kept
+    // with the label the field is drawn on.
     std::optional<std::string> field_data(const Command& command, const Field& field);
+    // Whether an entry of `bytes` fits in the printer's memory once the one it replaces
+    // (`freed` bytes) is gone; when it does not, the store is refused and that is remembered.
+    bool fits_in_memory(const Command& command, const std::string& name, std::size_t bytes,
+                        std::size_t freed);
 
     // ---- image buffer --------------------------------------------------------------------------
     // N clears the image buffer; Q, q and M lay it out anew and FR retrieves a form into it,
@@ -161,7 +167,8 @@ struct Printer {
     GlyphRenderer glyphs;
     const CodePage* code_page = &default_code_page();  // what text bytes print, chosen by I
     Bitmap buffer;
-    bool drawn = false;  // objects drawn since the image buffer was last cleared
+    bool drawn = false;                   // objects drawn since the image buffer was last cleared
+    std::vector<std::string> drawn_data;  // of the fields drawn since then
     std::vector<Label> labels;
     std::size_t label_bytes = 0;  // image bytes of the labels kept
     bool as_fed = false;          // ZB labels kept in feed order, not turned upright
@@ -172,6 +179,9 @@ struct Printer {
     std::map<int, std::string> variables;  // while a recalled form is drawn
     bool replaying = false;                // drawing a recalled form
     Store<Graphic> graphics;               // total: memory of the stored graphics
+    std::size_t memory = 0;                // Options::memory
+    bool memory_full = false;              // a fault: no store fits
+    bool store_refused = false;  // a form or graphic did not fit in memory; reset by its reader
     // Dots painted, plus bytes of image buffer cleared or copied: what the stream has cost.
     std::uint64_t work = 0;
     bool out_of_work = false;  // work went past max_drawn_dots; the rest is not interpreted

@@ -19,6 +19,8 @@ namespace eplview {
 namespace {
 
 constexpr int poll_milliseconds = 200;
+// The copies of a job's first labels are listed in its log line; a long batch's are not.
+constexpr std::size_t copies_logged = 32;
 // Senders beyond the connections being served wait in this queue until one finishes.
 constexpr int listen_backlog = 1024;
 
@@ -28,17 +30,12 @@ std::string job_file(const std::string& dir, std::size_t job, std::size_t label)
     return (std::filesystem::path(dir) / name).string();
 }
 
-// Appends what fits under the job's byte cap; false when part of the chunk had to be discarded.
-bool keep(std::vector<std::uint8_t>& bytes, std::span<const std::uint8_t> chunk, std::size_t cap) {
-    auto kept = std::min(cap - std::min(cap, bytes.size()), chunk.size());
-    bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<long>(kept));
-    return kept == chunk.size();
-}
-
 }  // namespace
 
 VirtualPrinter::VirtualPrinter(ServeOptions options, Log log)
-    : options_(std::move(options)), log_(std::move(log)) {}
+    : options_(std::move(options)),
+      log_(std::move(log)),
+      device_(options_.render, options_.faults) {}
 
 VirtualPrinter::~VirtualPrinter() {
     stop();
@@ -82,6 +79,29 @@ void VirtualPrinter::stop() {
     wake();
 }
 
+void VirtualPrinter::clear_faults() {
+    clear_requested_ = true;
+    wake();
+}
+
+void VirtualPrinter::open_head() {
+    head_open_requested_ = true;
+    wake();
+}
+
+// Between two commands of the job in progress, if there is one.
+void VirtualPrinter::apply_operator_requests() {
+    std::lock_guard lock(device_mutex_);
+    if (head_open_requested_.exchange(false)) {
+        device_.open_head();
+        log("eplview: head opened");
+    }
+    if (clear_requested_.exchange(false)) {
+        device_.clear_faults();
+        log("eplview: faults cleared");
+    }
+}
+
 void VirtualPrinter::wake() {
     if (wake_pipe_[1] >= 0) {
         char byte = 0;
@@ -120,6 +140,7 @@ void VirtualPrinter::run() {
         pollfd watched[2] = {{wake_pipe_[0], POLLIN, 0}, {room ? listen_socket_ : -1, POLLIN, 0}};
         if (poll(watched, 2, poll_milliseconds) < 0 && errno != EINTR) break;
         drain_wakes();
+        apply_operator_requests();
         reap(false);
         if (stopping_ || !(watched[1].revents & POLLIN)) continue;
         int socket = accept4(listen_socket_, nullptr, nullptr, SOCK_CLOEXEC);
@@ -138,25 +159,36 @@ void VirtualPrinter::start_connection(int socket) {
         // Out of threads: this sender gets a closed connection, the printer keeps running.
         log("job " + std::to_string(job) + ": not received: " + error.what());
         close(socket);
+        end_turn(job);
         return;
     }
     connections_.push_back(std::move(connection));
 }
 
+// A job while it arrives: the bytes not yet taken as commands, and where they stand in the job.
+struct VirtualPrinter::JobState {
+    std::size_t job = 0;
+    int socket = -1;
+    std::vector<std::uint8_t> pending;
+    std::size_t received = 0;         // bytes kept of the job
+    std::size_t taken = 0, line = 1;  // offset and line of pending's first byte
+    std::size_t labels = 0;
+    std::string copies;  // of each label printed, for the log
+};
+
 void VirtualPrinter::serve_connection(int socket, std::size_t job, Connection& connection) {
-    std::vector<std::uint8_t> bytes;
+    wait_for_turn(job);
+    JobState state;
+    state.job = job;
+    state.socket = socket;
     std::uint8_t chunk[65536];
     int idle_ms = 0;
-    bool discarded = false;
-    bool print_pending = false;  // a P command may have arrived since labels were last written
-    std::size_t written = 0;
+    bool discarded = false, dropped = false;
     while (!stopping_) {
         pollfd watched{socket, POLLIN, 0};
         int ready = poll(&watched, 1, poll_milliseconds);
         if (ready < 0 && errno != EINTR) break;
         if (ready <= 0) {
-            if (print_pending) written = write_printed_labels(job, bytes, written);
-            print_pending = false;
             idle_ms += poll_milliseconds;
             if (idle_ms >= options_.idle_seconds * 1000) {
                 log("job " + std::to_string(job) + ": idle for " +
@@ -168,72 +200,132 @@ void VirtualPrinter::serve_connection(int socket, std::size_t job, Connection& c
         idle_ms = 0;
         auto got = recv(socket, chunk, sizeof chunk, 0);
         if (got <= 0) break;
-        auto before = static_cast<long>(bytes.size());
-        discarded = !keep(bytes, {chunk, static_cast<std::size_t>(got)}, options_.max_bytes);
-        print_pending =
-            print_pending || std::find(bytes.begin() + before, bytes.end(), 'P') != bytes.end();
+        discarded = !keep(state, {chunk, static_cast<std::size_t>(got)}, options_.max_bytes);
+        if (!feed(state, false)) {
+            dropped = true;
+            break;
+        }
         if (discarded) break;
     }
     // What had arrived when the printer was told to stop still belongs to the job.
-    while (stopping_ && !discarded) {
+    while (stopping_ && !discarded && !dropped) {
         auto got = recv(socket, chunk, sizeof chunk, MSG_DONTWAIT);
         if (got <= 0) break;
-        discarded = !keep(bytes, {chunk, static_cast<std::size_t>(got)}, options_.max_bytes);
+        discarded = !keep(state, {chunk, static_cast<std::size_t>(got)}, options_.max_bytes);
     }
+    if (!dropped) feed(state, true);
     close(socket);
     if (discarded)
         log("job " + std::to_string(job) + ": longer than " + std::to_string(options_.max_bytes) +
             " bytes; the rest was discarded and the connection closed");
-    if (!bytes.empty()) finish_job(job, bytes, written);
+    if (dropped)
+        log("job " + std::to_string(job) + ": the connection was dropped in the middle of label " +
+            std::to_string(device_.labels_printed() + 1) + ", as asked");
+    if (state.received > 0) finish_job(state);
+    end_turn(job);
     connection.done = true;
     wake();
 }
 
-// Labels print while the job still arrives: the bytes up to the last line end are interpreted
-// and every label beyond those already written is written. A label depends only on the commands
-// before its P, so the final pass over the whole job gives the same images.
-std::size_t VirtualPrinter::write_printed_labels(std::size_t job,
-                                                 const std::vector<std::uint8_t>& bytes,
-                                                 std::size_t written) {
-    auto last_line_end = std::find(bytes.rbegin(), bytes.rend(), '\n');
-    std::span<const std::uint8_t> complete(bytes.data(),
-                                           static_cast<std::size_t>(bytes.rend() - last_line_end));
-    Job so_far = interpret(complete, options_.render);
-    return write_labels(job, so_far, written);
+void VirtualPrinter::wait_for_turn(std::size_t job) {
+    std::unique_lock lock(turn_mutex_);
+    turn_changed_.wait(lock, [&] { return turn_ == job; });
 }
 
-std::size_t VirtualPrinter::write_labels(std::size_t job, const Job& result, std::size_t from) {
-    std::string prefix = "job " + std::to_string(job) + ": ";
-    for (std::size_t i = from; i < result.labels.size(); ++i) {
-        std::string path = job_file(options_.out_dir, job, i + 1);
-        const Label& label = result.labels[i];
-        if (write_png(label.image, result.summary.dpi, path))
-            log(prefix + "label " + std::to_string(i + 1) + " -> " + path);
+// Called for a job that ended or never started; the next job that did start gets the device.
+void VirtualPrinter::end_turn(std::size_t job) {
+    std::lock_guard lock(turn_mutex_);
+    abandoned_.insert(job);
+    while (abandoned_.erase(turn_) != 0) ++turn_;
+    turn_changed_.notify_all();
+}
+
+bool VirtualPrinter::keep(JobState& state, std::span<const std::uint8_t> chunk, std::size_t cap) {
+    auto kept = std::min(cap - std::min(cap, state.received), chunk.size());
+    state.pending.insert(state.pending.end(), chunk.begin(),
+                         chunk.begin() + static_cast<long>(kept));
+    state.received += kept;
+    return kept == chunk.size();
+}
+
+bool VirtualPrinter::feed(JobState& state, bool at_end) {
+    if (state.pending.empty() && (!at_end || state.received == 0)) return true;
+    std::string reply;
+    std::vector<Label> printed;
+    bool dropped = false;
+    Diagnostics splitting;  // its offsets count from the first pending byte
+    auto take = [&](Command&& command) {
+        if (dropped) return;
+        command.offset += state.taken;
+        command.line += state.line - 1;
+        Device::Outcome outcome = device_.take(command, printed);
+        reply += outcome.reply;
+        dropped = outcome.drop_connection;
+    };
+    std::span<const std::uint8_t> bytes(state.pending);
+    std::unique_lock device(device_mutex_);
+    std::size_t used = at_end ? (for_each_command(bytes, splitting, take), bytes.size())
+                              : for_each_complete_command(bytes, splitting, take);
+    device_.add_warnings(splitting.take(), state.taken, state.line);
+    device.unlock();
+    state.line += static_cast<std::size_t>(
+        std::count(state.pending.begin(), state.pending.begin() + static_cast<long>(used), '\n'));
+    state.taken += used;
+    state.pending.erase(state.pending.begin(), state.pending.begin() + static_cast<long>(used));
+    answer(state.socket, reply);
+    write_labels(state, printed);
+    return !dropped;
+}
+
+void VirtualPrinter::answer(int socket, const std::string& reply) const {
+    if (reply.empty()) return;
+    if (options_.answer_delay_ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(options_.answer_delay_ms));
+    // A sender that no longer reads its answers loses them; the job goes on.
+    [[maybe_unused]] auto sent = send(socket, reply.data(), reply.size(), MSG_NOSIGNAL);
+}
+
+void VirtualPrinter::write_labels(JobState& state, std::vector<Label>& printed) {
+    std::string prefix = "job " + std::to_string(state.job) + ": ";
+    for (Label& label : printed) {
+        ++state.labels;
+        if (state.labels <= copies_logged) state.copies += " " + std::to_string(label.copies);
+        if (state.labels == copies_logged + 1) state.copies += " ...";
+        std::string number = std::to_string(state.labels);
+        if (options_.out_dir.empty()) {
+            std::string data;
+            for (const auto& field : label.data) data += " \"" + printable(field) + "\"";
+            log(prefix + "label " + number + " printed, " + std::to_string(label.copies) +
+                " copies:" + data);
+            continue;
+        }
+        std::string path = job_file(options_.out_dir, state.job, state.labels);
+        if (write_png(label.image, options_.render.dpi == 300 ? 300 : 203, path))
+            log(prefix + "label " + number + " -> " + path);
         else
             log(prefix + "cannot write " + path);
     }
-    return std::max(from, result.labels.size());
 }
 
-void VirtualPrinter::finish_job(std::size_t job, const std::vector<std::uint8_t>& bytes,
-                                std::size_t written) {
-    Job result = interpret(bytes, options_.render);
-    std::string prefix = "job " + std::to_string(job) + ": ";
-    for (const auto& warning : result.warnings)
+void VirtualPrinter::finish_job(JobState& state) {
+    std::vector<Warning> warnings, notes;
+    {
+        std::lock_guard device(device_mutex_);
+        device_.end_job(warnings, notes);
+    }
+    std::string prefix = "job " + std::to_string(state.job) + ": ";
+    std::size_t count = 0;
+    for (const auto& warning : warnings) {
+        count += 1 + warning.repeats;
         log(prefix + "warning at byte " + std::to_string(warning.offset) + ", line " +
             std::to_string(warning.line) + ": " + warning.message);
-    for (const auto& note : result.notes)
+    }
+    for (const auto& note : notes)
         log(prefix + "note at byte " + std::to_string(note.offset) + ", line " +
             std::to_string(note.line) + ": " + note.message);
-    write_labels(job, result, written);
-    std::string copies;
-    for (const auto& label : result.labels) {
-        copies += ' ';
-        copies += std::to_string(label.copies);
-    }
-    log(prefix + std::to_string(bytes.size()) + " bytes, " + std::to_string(result.labels.size()) +
-        " labels (copies:" + (copies.empty() ? " -" : copies) + "), " +
-        std::to_string(warning_count(result)) + " warnings");
+    log(prefix + std::to_string(state.received) + " bytes, " + std::to_string(state.labels) +
+        " labels (copies:" + (state.copies.empty() ? " -" : state.copies) + "), " +
+        std::to_string(count) + " warnings");
     ++jobs_done_;
 }
 

@@ -85,16 +85,20 @@ std::optional<Announced> store_header(std::span<const std::uint8_t> bytes, std::
 
 class Splitter {
    public:
-    Splitter(std::span<const std::uint8_t> bytes, Diagnostics& diagnostics, const CommandSink& sink)
-        : bytes_(bytes), diagnostics_(diagnostics), sink_(sink) {}
+    Splitter(std::span<const std::uint8_t> bytes, Diagnostics& diagnostics, const CommandSink& sink,
+             bool complete_only = false)
+        : bytes_(bytes), diagnostics_(diagnostics), sink_(sink), complete_only_(complete_only) {}
 
-    void run() {
+    // The bytes taken; with complete_only it stops before a command whose line end or data has
+    // not all arrived.
+    std::size_t run() {
         while (pos_ < bytes_.size()) {
             auto c = bytes_[pos_];
             if (c == '\r' || c == '\n') {
                 advance_to(pos_ + 1);
                 continue;
             }
+            if (complete_only_ && !complete_from(pos_)) break;
             if (starts_with(bytes_, pos_, "GW")) {
                 if (auto header = raster_header(bytes_, pos_)) {
                     take_raster(*header);
@@ -109,9 +113,26 @@ class Splitter {
             take_line();
         }
         hand_over();
+        return pos_;
     }
 
    private:
+    // Whether the command at pos has arrived whole: its line end, and for GW and GM all their
+    // announced data and the line end after a raster.
+    bool complete_from(std::size_t pos) const {
+        const std::size_t line_end = line_end_from(pos);
+        if (line_end == bytes_.size()) return false;
+        std::optional<Announced> header;
+        if (starts_with(bytes_, pos, "GW"))
+            header = raster_header(bytes_, pos);
+        else if (starts_with(bytes_, pos, "GM"))
+            header = store_header(bytes_, pos);
+        if (!header) return true;
+        if (header->size > bytes_.size() - header->header_end) return false;
+        const std::size_t end = header->header_end + header->size;
+        return starts_with(bytes_, pos, "GM") || line_end_from(end) < bytes_.size();
+    }
+
     void advance_to(std::size_t pos) {
         line_ +=
             static_cast<std::size_t>(std::count(bytes_.begin() + static_cast<long>(pos_),
@@ -202,6 +223,7 @@ class Splitter {
     const CommandSink& sink_;
     Command current_;
     bool holding_ = false;  // current_ is a command not yet handed over
+    const bool complete_only_;
     std::size_t pos_ = 0;
     std::size_t line_ = 1;
 };
@@ -211,6 +233,11 @@ class Splitter {
 void for_each_command(std::span<const std::uint8_t> stream, Diagnostics& diagnostics,
                       const CommandSink& sink) {
     Splitter(stream, diagnostics, sink).run();
+}
+
+std::size_t for_each_complete_command(std::span<const std::uint8_t> stream,
+                                      Diagnostics& diagnostics, const CommandSink& sink) {
+    return Splitter(stream, diagnostics, sink, true).run();
 }
 
 std::vector<Command> split_commands(std::span<const std::uint8_t> stream,

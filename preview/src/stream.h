@@ -36,6 +36,10 @@ struct Fields {
 using CommandSink = std::function<void(Command&&)>;
 void for_each_command(std::span<const std::uint8_t> stream, Diagnostics& diagnostics,
                       const CommandSink& sink);
+// The same for a stream still arriving: only the commands that have arrived whole; returns the
+// bytes they took, and the rest waits for more of the stream.
+std::size_t for_each_complete_command(std::span<const std::uint8_t> stream,
+                                      Diagnostics& diagnostics, const CommandSink& sink);
 std::vector<Command> split_commands(std::span<const std::uint8_t> stream, Diagnostics& diagnostics);
 
 // Splits parameters at commas outside double quotes; inside quotes a backslash takes the next

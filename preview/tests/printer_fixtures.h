@@ -5,13 +5,16 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -34,6 +37,19 @@ class Client {
     ~Client() { close_now(); }
     Client(const Client&) = delete;
     Client& operator=(const Client&) = delete;
+
+    // What the printer answers to the request: every byte until `lines` line feeds have come
+    // (or the printer closed the connection).
+    std::string ask(std::string_view request, int lines = 1) {
+        std::string answer;
+        if (!send_all(request)) return answer;
+        char byte;
+        while (lines > 0 && ::recv(socket_, &byte, 1, 0) == 1) {
+            answer += byte;
+            lines -= byte == '\n';
+        }
+        return answer;
+    }
 
     // False when the connection failed or the printer closed it.
     bool send_all(std::string_view bytes) {
@@ -121,6 +137,68 @@ class Loopback : public Served {
     ServeOptions options;
     std::unique_ptr<VirtualPrinter> printer;
     std::thread serving;
+};
+
+// The eplview program serving with the arguments a test gives; its standard output is read on a
+// thread of its own, so that the server never blocks on its log.
+class ServeProgram : public Served {
+   protected:
+    void start(std::vector<std::string> arguments) {
+        int out[2];
+        ASSERT_EQ(pipe(out), 0);
+        arguments.insert(arguments.begin(), {EPLVIEW_PROGRAM, "serve", "--listen", "127.0.0.1:0"});
+        child = fork();
+        if (child == 0) {
+            dup2(out[1], 1);
+            close(out[0]);
+            std::vector<char*> argv;
+            for (auto& argument : arguments) argv.push_back(argument.data());
+            argv.push_back(nullptr);
+            execv(EPLVIEW_PROGRAM, argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        reader = std::thread([this, file = fdopen(out[0], "r")] {
+            for (char line[4096]; std::fgets(line, sizeof line, file);) {
+                line[std::strcspn(line, "\n")] = '\0';
+                follow(line);
+            }
+            std::fclose(file);
+        });
+        ASSERT_TRUE(wait([&] { return port != 0; }));
+    }
+    void TearDown() override {
+        if (child > 0) terminate();
+        Served::TearDown();
+    }
+    // What an operator does at the printer, and the printer saying it was done.
+    void operator_signal(int signal, const std::string& done) {
+        std::size_t seen = 0;
+        {
+            std::lock_guard lock(mutex);
+            for (auto at = log.find(done); at != std::string::npos; at = log.find(done, at + 1))
+                ++seen;
+        }
+        kill(child, signal);
+        ASSERT_TRUE(wait([&] {
+            std::size_t now = 0;
+            for (auto at = log.find(done); at != std::string::npos; at = log.find(done, at + 1))
+                ++now;
+            return now > seen;
+        }));
+    }
+    // SIGTERM; true when the server exited with status 0 and said it stopped.
+    bool terminate() {
+        kill(child, SIGTERM);
+        int status = 0;
+        waitpid(child, &status, 0);
+        reader.join();
+        child = -1;
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0 && stopped;
+    }
+
+    pid_t child = -1;  // until it is reaped
+    std::thread reader;
 };
 
 }  // namespace eplview::test

@@ -4,8 +4,6 @@
 // within a bounded memory (the caps of preview/README.md); SIGTERM ends it cleanly while senders
 // keep sending.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstring>
@@ -46,53 +44,17 @@ long peak_memory_kib(pid_t pid) {
     return -1;
 }
 
-// The eplview program serving into the scratch directory; its standard output is read on a
-// thread of its own, so that the server never blocks on its log.
-class ServeProgram : public Served {
+class ServeLoad : public ServeProgram {
    protected:
     void SetUp() override {
-        Served::SetUp();
-        int out[2];
-        ASSERT_EQ(pipe(out), 0);
-        child = fork();
-        if (child == 0) {
-            dup2(out[1], 1);
-            close(out[0]);
-            execl(EPLVIEW_PROGRAM, EPLVIEW_PROGRAM, "serve", "--listen", "127.0.0.1:0", "--out",
-                  dir.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(out[1]);
-        reader = std::thread([this, file = fdopen(out[0], "r")] {
-            for (char line[4096]; std::fgets(line, sizeof line, file);) {
-                line[std::strcspn(line, "\n")] = '\0';
-                follow(line);
-            }
-            std::fclose(file);
-        });
-        ASSERT_TRUE(wait([&] { return port != 0; }));
+        ServeProgram::SetUp();
+        start({"--out", dir.string()});
     }
-    void TearDown() override {
-        if (child > 0) terminate();
-        Served::TearDown();
-    }
-    // SIGTERM; true when the server exited with status 0 and said it stopped.
-    bool terminate() {
-        kill(child, SIGTERM);
-        int status = 0;
-        waitpid(child, &status, 0);
-        reader.join();
-        child = -1;
-        return WIFEXITED(status) && WEXITSTATUS(status) == 0 && stopped;
-    }
-
-    pid_t child = -1;  // until it is reaped
-    std::thread reader;
 };
 
 // The mix from 32 senders at once; then SIGTERM while 8 senders keep sending the stream of the most
 // labels: the server ends with status 0 and leaves only whole PNG files, each one it reported.
-TEST_F(ServeProgram, ThirtyTwoSendersThenSigtermWhileJobsArrive) {
+TEST_F(ServeLoad, ThirtyTwoSendersThenSigtermWhileJobsArrive) {
     const auto mix = load_mix();
     for (const auto& [stream, labels] : mix) ASSERT_EQ(run(stream).labels.size(), labels);
     auto started = std::chrono::steady_clock::now();

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -14,11 +15,21 @@
 
 namespace epl2::eplhost {
 
+// True once the bytes hold a whole answer.
+using AnswerComplete = bool (*)(std::string_view answer);
+
 class Destination {
    public:
     virtual ~Destination() = default;
     virtual void put(std::string_view block) = 0;
     virtual void finish() = 0;
+    // Sends the bytes, which end with a request, and returns the printer's answer, whole; nothing
+    // from a destination that cannot answer (only a printer's raw port does).
+    virtual std::optional<std::string> ask(std::string_view request, AnswerComplete complete) {
+        (void)request;
+        (void)complete;
+        return std::nullopt;
+    }
 };
 
 // Each destination keeps a reference to the target and the options: they must outlive it.

@@ -10,6 +10,8 @@ namespace {
 
 // The most one send hands the system at a time.
 constexpr std::size_t send_chunk_size = 1 << 16;
+// Status answers are a few lines long.
+constexpr std::size_t answer_chunk_size = 256;
 
 // How long one wait for the printer's acknowledgements lasts before the deadline is looked at
 // again.
@@ -25,6 +27,7 @@ class Connection final : public Destination {
 
     void put(std::string_view block) override;
     void finish() override;
+    std::optional<std::string> ask(std::string_view request, AnswerComplete complete) override;
 
    private:
     void connect();
@@ -99,6 +102,28 @@ void Connection::finish() {
         if (!socket_.discard_incoming(acknowledgement_poll)) closed_early(socket_.last_error());
     }
     if (const os::SocketError error = socket_.pending_error(); error != 0) closed_early(error);
+}
+
+// The answer must come within the write timeout: a printer that takes longer is treated as one
+// that does not answer.
+std::optional<std::string> Connection::ask(std::string_view request, AnswerComplete complete) {
+    put(request);
+    std::string answer;
+    const auto deadline = std::chrono::steady_clock::now() + options_.write_timeout;
+    while (!complete(answer)) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            output_error(target_, "the printer did not answer its status query within " +
+                                      std::to_string(options_.write_timeout.count() / 1000) +
+                                      " s (--timeout)");
+        if (socket_.receive_some(answer, answer_chunk_size, left) < 0) {
+            const os::SocketError error = socket_.last_error();
+            output_error(target_, "the printer closed the connection before answering" +
+                                      (error != 0 ? ": " + os::socket_error_text(error) : ""));
+        }
+    }
+    return answer;
 }
 
 }  // namespace

@@ -107,6 +107,8 @@ struct Warning {
 
 struct Label {
     Bitmap image;
+    // The data of the text, barcode and symbol fields drawn on it, in the order they were drawn.
+    std::vector<std::string> data;
     int copies = 1;
     std::size_t offset = 0;  // where its P command stands
     std::size_t line = 1;
@@ -144,6 +146,9 @@ struct Options {
     // Past this moment the rest of the stream is not interpreted (a server's time limit on one
     // render); the job then says so in cut_short.
     std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
+    // Bytes of the printer's memory for stored forms and graphics together, as the virtual
+    // printer's model has; 0: only the caps above limit them.
+    std::size_t memory = 0;
 };
 
 struct Job {
