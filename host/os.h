@@ -192,6 +192,23 @@ inline std::FILE* create_temporary_file(const std::filesystem::path& stem,
 // On the disk itself: a rename after it cannot outlive the data it makes visible.
 bool commit_to_disk(std::FILE* file);
 
+// An exclusive lock on a file (made when missing), held until this object ends and released by
+// the system when the process ends, however it ends. Runs that read, change and replace one
+// shared file take turns through it. locked() is false when the file could not be locked.
+class FileLock {
+   public:
+    explicit FileLock(const std::filesystem::path& path);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    [[nodiscard]] bool locked() const noexcept { return locked_; }
+
+   private:
+    std::intptr_t handle_ = -1;
+    bool locked_ = false;
+};
+
 // Printer jobs are bytes: no CR may be added before LF on the way out.
 void use_binary_standard_output();
 

@@ -7,6 +7,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/types.h>
@@ -303,6 +304,21 @@ std::FILE* create_new_file(const std::filesystem::path& path) {
 
 bool commit_to_disk(std::FILE* file) {
     return ::fsync(::fileno(file)) == 0;
+}
+
+FileLock::FileLock(const std::filesystem::path& path) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    handle_ = fd;
+    int result = 0;
+    do {
+        result = ::flock(fd, LOCK_EX);
+    } while (result != 0 && errno == EINTR);
+    locked_ = result == 0;
+}
+
+FileLock::~FileLock() {
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));  // closing releases the lock
 }
 
 void use_binary_standard_output() {}  // POSIX writes bytes as they are

@@ -228,6 +228,20 @@ bool commit_to_disk(std::FILE* file) {
     return ::_commit(::_fileno(file)) == 0;
 }
 
+FileLock::FileLock(const std::filesystem::path& path) {
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    handle_ = reinterpret_cast<std::intptr_t>(file);
+    OVERLAPPED whole{};
+    locked_ = ::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole) != 0;
+}
+
+FileLock::~FileLock() {
+    if (handle_ != -1) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));  // and the lock with it
+}
+
 void use_binary_standard_output() {
     _setmode(_fileno(stdout), _O_BINARY);
 }

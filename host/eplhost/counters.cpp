@@ -63,6 +63,14 @@ void replace_counters(const std::filesystem::path& file, const CounterBases& nex
 
 CounterBases reserve_counters(const std::filesystem::path& file,
                               const std::vector<Counter>& counters, std::size_t labels) {
+    // Two batches started at once from the same file would otherwise both read the same next
+    // values and print the same serials.
+    const std::filesystem::path lock_file = file.string() + ".lock";
+    const os::FileLock lock(lock_file);
+    if (!lock.locked())
+        fail(ExitCode::output, "cannot lock the counters in " + file.string() + " through " +
+                                   lock_file.string() + " (" + system_error_text() +
+                                   "); nothing was printed");
     CounterBases next = read_counters(file);
     CounterBases bases;
     for (const Counter& counter : counters) {

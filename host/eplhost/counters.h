@@ -2,7 +2,8 @@
 // "NAME NEXT". A batch reserves all the values it may print before its first label is sent: the
 // file is replaced whole (a temporary file beside it, forced to the disk, renamed over it), so a
 // crash leaves the old values or the new ones, and no later batch repeats a value even when
-// this one stops early (the values it did not print are skipped, never reused).
+// this one stops early (the values it did not print are skipped, never reused). Batches that
+// share the file take turns through a lock on FILE.lock beside it.
 #pragma once
 
 #include <cstdint>

@@ -5,9 +5,13 @@
 // each label with its data instead of drawing it.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <thread>
 
 #include "printer_fixtures.h"
 
@@ -265,6 +269,26 @@ TEST_F(Batch, KilledMidBatchThenResumed) {
     EXPECT_LE(twice, 1);
     // The label in flight prints again with the same serial: its record's.
     EXPECT_EQ(printed("SN-").size(), 60u);
+}
+
+// Batches that share a counters file take turns: while another batch holds the file's lock this
+// one sends nothing, and then it takes the values that batch left.
+TEST_F(Batch, WaitsForTheBatchThatHoldsTheCounters) {
+    start({"--answer-delay", "0"});
+    write_records(2);
+    const int held = open((dir / "counters.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    pid_t eplhost = start_eplhost("");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_TRUE(printed().empty());
+    std::ofstream(dir / "counters") << "serial 501\n";
+    close(held);
+    EXPECT_EQ(finish_eplhost(eplhost).status, 0);
+    ASSERT_TRUE(wait([&] { return jobs_ended == 1; }));
+    auto serials = printed("SN-");
+    EXPECT_EQ(serials.size(), 2u);
+    EXPECT_TRUE(serials.contains("SN-0000501") && serials.contains("SN-0000502")) << log;
+    EXPECT_EQ(contents(dir / "counters"), "serial 503\n");
 }
 
 }  // namespace
