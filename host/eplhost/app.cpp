@@ -398,10 +398,9 @@ std::unique_ptr<Journal> open_journal(const Arguments& a, const JobInput& input,
     err << "eplhost: the previous run "
         << (state.lost ? "lost the printer"
                        : "ended without a word from the printer (was it killed?)")
-        << ": record"
-        << (last > next ? "s " + std::to_string(next) + " to " + std::to_string(last)
-                        : " " + std::to_string(next))
-        << " may have printed and print" << (last > next ? "" : "s") << " again\n";
+        << ": record" << (last > next ? "s " : " ") << next;
+    if (last > next) err << " to " << last;
+    err << " may have printed and print" << (last > next ? "" : "s") << " again\n";
     return journal;
 }
 
