@@ -145,7 +145,10 @@ std::string Device::error_report() {
     printer_.store_refused = false;  // a refused store is reported once
     if (codes.empty()) codes.push_back(ErrorCode::no_error);
     std::string answer;
-    for (ErrorCode code : codes) answer += (answer.empty() ? "" : ",") + two_digits(code);
+    for (ErrorCode code : codes) {
+        if (!answer.empty()) answer += ',';
+        answer += two_digits(code);
+    }
     return answer + line_end;
 }
 
@@ -183,10 +186,10 @@ std::string Device::configuration() const {
             (options_.memory == 0 || printer_.memory_full
                  ? std::string(printer_.memory_full ? "0" : "unlimited")
                  : std::to_string(options_.memory - std::min(options_.memory, forms + graphics))),
-        "S" + or_default(s.speed, "3") + " D" + or_default(s.darkness, "10") + " R" +
+        std::string("S") + or_default(s.speed, "3") + " D" + or_default(s.darkness, "10") + " R" +
             std::to_string(s.reference_x) + "," + std::to_string(s.reference_y) +
             (s.top_first ? " ZT" : " ZB") + (reporting_ ? " US" : " UN"),
-        "q" + std::to_string(s.width) + " Q" + std::to_string(s.length) + "," +
+        std::string("q") + std::to_string(s.width) + " Q" + std::to_string(s.length) + "," +
             std::to_string(s.gap) + s.gap_offset,
         "Option:" + s.options,
         "Labels printed: " + std::to_string(labels_printed_),

@@ -289,7 +289,7 @@ void VirtualPrinter::write_labels(JobState& state, std::vector<Label>& printed) 
     std::string prefix = "job " + std::to_string(state.job) + ": ";
     for (Label& label : printed) {
         ++state.labels;
-        if (state.labels <= copies_logged) state.copies += " " + std::to_string(label.copies);
+        if (state.labels <= copies_logged) (state.copies += ' ') += std::to_string(label.copies);
         if (state.labels == copies_logged + 1) state.copies += " ...";
         std::string number = std::to_string(state.labels);
         if (options_.out_dir.empty()) {
