@@ -35,8 +35,16 @@ void client(int port, const std::string& job, Clock::time_point measure_from,
         auto start = Clock::now();
         auto result = http.Post("/v1/render?format=png", job, "application/octet-stream");
         auto end = Clock::now();
-        if (!result || result->status != 200 || result->body.empty()) ++tally.failures;
-        else if (start >= measure_from)
+        if (!result || result->status != 200 || result->body.empty()) {
+            // The first few failures say what they were: a status and its body, or the
+            // client's error.
+            if (tally.failures++ < 5)
+                std::fprintf(stderr, "web_bench: %s after %.1f ms at %.3f s\n",
+                             result ? (std::to_string(result->status) + " " + result->body).c_str()
+                                    : httplib::to_string(result.error()).c_str(),
+                             std::chrono::duration<double, std::milli>(end - start).count(),
+                             std::chrono::duration<double>(end - measure_from).count());
+        } else if (start >= measure_from)
             mine.push_back(std::chrono::duration<double, std::milli>(end - start).count());
     }
     std::lock_guard lock(tally.mutex);
@@ -70,10 +78,11 @@ int main(int argc, char** argv) {
     for (std::thread& thread : threads) thread.join();
     std::vector<double>& latencies = tally.latencies_ms;
     std::sort(latencies.begin(), latencies.end());
-    std::printf("clients %d seconds %d renders %zu failures %ld renders_per_second %.0f "
-                "p50_ms %.1f p99_ms %.1f\n",
-                clients, seconds, latencies.size(), tally.failures.load(),
-                static_cast<double>(latencies.size()) / seconds, percentile(latencies, 0.5),
-                percentile(latencies, 0.99));
+    std::printf(
+        "clients %d seconds %d renders %zu failures %ld renders_per_second %.0f "
+        "p50_ms %.1f p99_ms %.1f\n",
+        clients, seconds, latencies.size(), tally.failures.load(),
+        static_cast<double>(latencies.size()) / seconds, percentile(latencies, 0.5),
+        percentile(latencies, 0.99));
     return tally.failures.load() == 0 ? 0 : 1;
 }

@@ -100,7 +100,19 @@ struct WebServer::State {
     RenderGate gate;
     ApiContext context;
     httplib::Server http;
+    socket_t listening = INVALID_SOCKET;  // the one socket the server binds
 };
+
+namespace {
+
+// The library's own options reuse the port, which lets a second server bind the same port
+// and take half its connections; only the address of a closed server is reused here.
+void reuse_address_only(socket_t socket) {
+    int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&yes), sizeof yes);
+}
+
+}  // namespace
 
 void WebServer::State::route() {
     auto endpoint = [this](auto work) {
@@ -156,6 +168,10 @@ WebServer::WebServer(WebOptions options) : state_(std::make_unique<State>(std::m
     http.set_read_timeout(o.idle_seconds, 0);
     http.set_write_timeout(o.idle_seconds, 0);
     http.set_tcp_nodelay(true);
+    http.set_socket_options([state = state_.get()](socket_t socket) {
+        reuse_address_only(socket);
+        state->listening = socket;
+    });
     int connections = o.connections;
     http.new_task_queue = [connections] {
         return new httplib::ThreadPool(static_cast<std::size_t>(connections));
@@ -170,7 +186,13 @@ bool WebServer::listen(std::string& error) {
     const WebOptions& o = state_->options;
     port_ = o.port == 0 ? state_->http.bind_to_any_port(o.address)
                         : (state_->http.bind_to_port(o.address, o.port) ? o.port : -1);
-    if (port_ > 0) return true;
+    // The library listens with a backlog of 5: the kernel then turns away a burst of clients
+    // that connect at once before they are accepted, and they see a reset rather than a
+    // wait. Listening again on the bound socket raises the backlog.
+    if (port_ > 0) {
+        ::listen(state_->listening, SOMAXCONN);
+        return true;
+    }
     error = o.address + ":" + std::to_string(o.port);
     return false;
 }

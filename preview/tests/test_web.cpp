@@ -174,6 +174,18 @@ TEST_F(Web, ThirtyTwoClientsAtOnceAllGetTheirLabel) {
     }
 }
 
+// A port in use is refused, even to a second eplview web, which would otherwise share it and
+// answer half the first one's clients.
+TEST_F(Web, KeepsItsPort) {
+    start();
+    WebOptions same = options;
+    same.port = server->port();
+    WebServer second(same);
+    std::string error;
+    EXPECT_FALSE(second.listen(error));
+    EXPECT_EQ(error, "127.0.0.1:" + std::to_string(server->port()));
+}
+
 // With the one turn taken (by an eplhost run that takes a second) and no room to wait, a
 // render is refused at once rather than queued.
 TEST_F(Web, RefusesRendersBeyondTheQueue) {
