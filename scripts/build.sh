@@ -20,6 +20,7 @@ i386_command() {
 }
 for preset in "${presets[@]}"; do
   echo "== build: $preset"
+  started=$SECONDS
   extra=()
   if [[ $preset == native ]]; then
     extra=(-DEPLHOST_COMMAND="$(i386_command eplhost)" -DEPL2_RANDLABELS_COMMAND="$(i386_command epl2_randlabels)")
@@ -29,4 +30,5 @@ for preset in "${presets[@]}"; do
   # chromium and downloads no browser).
   if [[ $preset == native ]]; then (cd preview/tests/browser && npm ci --no-audit --no-fund --silent); fi
   cmake --build --preset "$preset" -j "$jobs"
+  echo "== build: $preset took $((SECONDS - started)) s"
 done

@@ -8,7 +8,9 @@ seconds="${1:-30}"
 bash scripts/install-deps.sh >/dev/null
 cmake --preset fuzz >/dev/null
 targets=$(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
+started=$SECONDS
 cmake --build --preset fuzz -j "$(nproc)" --target $targets
+echo "== fuzz: build took $((SECONDS - started)) s"
 mkdir -p build/fuzz/crashes
 
 # One target's run; its log stays in build/fuzz/TARGET.log and its exit status in TARGET.status.

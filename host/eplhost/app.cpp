@@ -322,7 +322,7 @@ std::size_t label_count(const JobInput& input) {
 }
 
 int check(const Arguments& a, Io& io) {
-    const bool json = a.format.value_or("text") == "json";
+    const bool as_json = a.format.value_or("text") == "json";
     Findings findings;
     CheckSummary summary;
     summary.label = a.positional.empty() ? "" : a.positional.front();
@@ -337,10 +337,10 @@ int check(const Arguments& a, Io& io) {
         check_job(session.printer(), plan_for(a, input, findings));
     } catch (const Failure& f) {
         // A label or records file that cannot be read at all is one finding, the only one.
-        if (f.code() != ExitCode::bad_input || !json) throw;
+        if (f.code() != ExitCode::bad_input || !as_json) throw;
         findings.add({"input", {}, {}, {}, {}, {}, 0, {}, {}, f.what()});
     }
-    if (json) {
+    if (as_json) {
         write_findings_json(io.out, findings, summary);
     } else {
         for (const Finding& finding : findings.kept()) io.out << finding.text() << "\n";

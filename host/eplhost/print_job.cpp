@@ -25,7 +25,7 @@ constexpr std::int32_t shade_black = 100;
 constexpr std::int32_t shade_reverse = 0;
 
 // MaxiCode symbols are about one inch high; the module places them by their top edge.
-constexpr std::int32_t maxicode_height = 1000;
+constexpr std::int32_t maxicode_nominal_height = 1000;
 
 constexpr std::size_t pcx_chunk_size = 4096;
 
@@ -473,7 +473,7 @@ void JobDriver::draw_maxicode(const LabelObject& object, const MaxiCodeObject& m
     header += country + " " + service + " " + message;
     if (escaped_length(header) > max_maxicode_data)
         object_error(object, "message", "is too long for a MaxiCode parameter string");
-    set_symbol(symbology::maxicode, m.x, m.y + maxicode_height, maxicode_height, 0,
+    set_symbol(symbology::maxicode, m.x, m.y + maxicode_nominal_height, maxicode_nominal_height, 0,
                is_variable(object), header);
     call(job_.entry().drawbar);
 }

@@ -352,12 +352,12 @@ bool json_file(const std::filesystem::path& file) {
     return lower_case(file.extension().string()) == ".json";
 }
 
-Records keep_rows(std::string_view text, const std::filesystem::path& source, bool json,
+Records keep_rows(std::string_view text, const std::filesystem::path& source, bool is_json,
                   DataEncoding encoding) {
     Records records;
     const RecordHandler keep = [&](const Record& r) { records.rows.push_back(r); };
     RecordsSummary summary;
-    if (json) {
+    if (is_json) {
         summary = read_json(text, source, keep, [&] { return text; });
     } else {
         TextSource in(text, source);

@@ -27,11 +27,11 @@ constexpr Symbology symbologies[] = {
     {"Postnet", symbology::postnet, BarcodeKind::postnet},
 };
 
-bool all_digits(std::string_view s) {
+bool digits_only(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-std::string quoted(std::string_view s) {
+std::string in_quotes(std::string_view s) {
     std::string out;
     out.reserve(s.size() + 2);
     out += '"';
@@ -95,10 +95,10 @@ BarcodeData check_upc_ean(BarcodeKind kind, std::string_view data, int addon_dig
     const UpcEanShape shape = upc_ean_shape(kind);
     const std::string expected =
         shape.name + std::string(" takes ") + upc_ean_expected_lengths(shape, addon_digits);
-    if (!all_digits(data))
-        return refuse(std::string(shape.name) + " encodes digits only, not " + quoted(data));
+    if (!digits_only(data))
+        return refuse(std::string(shape.name) + " encodes digits only, not " + in_quotes(data));
     if (data.size() < static_cast<std::size_t>(addon_digits))
-        return refuse(expected + "; " + quoted(data) + " is too short");
+        return refuse(expected + "; " + in_quotes(data) + " is too short");
     const std::string_view addon =
         data.substr(data.size() - static_cast<std::size_t>(addon_digits));
     std::string_view main = data.substr(0, data.size() - addon.size());
@@ -113,7 +113,7 @@ BarcodeData check_upc_ean(BarcodeKind kind, std::string_view data, int addon_dig
         if (main.front() != '0') {
             return refuse(
                 "UPC-E prints number system 0 only: 7 or 8 digits must begin with 0, not " +
-                quoted(main));
+                in_quotes(main));
         }
         main.remove_prefix(1);
     }
@@ -175,7 +175,7 @@ BarcodeData check_codabar(std::string_view data) {
         return refuse(
             "Codabar data starts and ends with a start/stop character A, B, C or D (as "
             "in \"A40156B\"), not " +
-            quoted(data));
+            in_quotes(data));
     }
     const BarcodeData inner =
         check_character_set(data.substr(1, data.size() - 2), codabar_data_set, "Codabar",
@@ -264,7 +264,7 @@ std::optional<std::string> split_elements(std::string_view data, std::vector<Ele
         } else {
             ai = find_identifier(data);
             if (ai == nullptr)
-                return quoted(data.substr(0, 4)) +
+                return in_quotes(data.substr(0, 4)) +
                        " does not begin with a known application identifier";
             e.ai = data.substr(0, ai->ai_length);
             data.remove_prefix(ai->ai_length);
@@ -285,10 +285,10 @@ std::optional<std::string> check_element(const Element& e, bool last) {
                (ai.min == ai.max ? std::to_string(ai.min)
                                  : std::to_string(ai.min) + " to " + std::to_string(ai.max)) +
                (ai.numeric ? " digits" : " characters") + ", not " +
-               std::to_string(e.value.size()) + " (" + quoted(e.value) + ")";
+               std::to_string(e.value.size()) + " (" + in_quotes(e.value) + ")";
     }
-    if (ai.numeric && !all_digits(e.value))
-        return name + " takes digits only, not " + quoted(e.value);
+    if (ai.numeric && !digits_only(e.value))
+        return name + " takes digits only, not " + in_quotes(e.value);
     if (ai.check_digit) {
         const std::string_view body(e.value.data(), e.value.size() - 1);
         const char check = gs1_check_digit(body);
@@ -330,11 +330,11 @@ BarcodeData check_sscc(std::string_view data) {
     if (digits.size() == sscc_digits + sscc_identifier.size() &&
         digits.starts_with(sscc_identifier))
         digits.erase(0, sscc_identifier.size());
-    if (digits.size() != sscc_digits || !all_digits(digits)) {
+    if (digits.size() != sscc_digits || !digits_only(digits)) {
         return refuse(
             "an SSCC is 18 digits (or 20 digits beginning with the application "
             "identifier 00), not " +
-            quoted(data));
+            in_quotes(data));
     }
     const char check = gs1_check_digit(std::string_view(digits).substr(0, sscc_digits - 1));
     if (digits.back() != check) {
@@ -351,7 +351,7 @@ BarcodeData check_postnet(std::string_view data) {
     for (const char c : data) {
         if (c != '-' && c != ' ') digits += c;  // separators, as in 90210-1234
     }
-    if (!all_digits(digits)) return refuse("Postnet encodes digits only, not " + quoted(data));
+    if (!digits_only(digits)) return refuse("Postnet encodes digits only, not " + in_quotes(data));
     if (digits.size() == 11) {
         return refuse(
             "the module sends at most 9 Postnet digits: the delivery point digits of an "
@@ -365,8 +365,8 @@ BarcodeData check_postnet(std::string_view data) {
 }
 
 BarcodeData check_interleaved(std::string_view data) {
-    if (!all_digits(data))
-        return refuse("Interleaved 2 of 5 encodes digits only, not " + quoted(data));
+    if (!digits_only(data))
+        return refuse("Interleaved 2 of 5 encodes digits only, not " + in_quotes(data));
     if (data.size() % 2 != 0) {
         return refuse(
             "Interleaved 2 of 5 encodes digits in pairs: give an even number of digits (a "
