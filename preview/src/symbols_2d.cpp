@@ -105,6 +105,46 @@ static Symbol encode_pdf417(std::string_view data, const Pdf417Options& options)
                          std::max(1, options.row_height), 0, false, "PDF417");
 }
 
+// The dots whose centres fall inside a regular hexagon of the given circumradius centred on
+// (cx, cy), its corners up and down (or, turned, left and right), a span per row.
+static void fill_hexagon(Bitmap& image, double cx, double cy, double radius, bool turned) {
+    const double half_flat = radius * std::sqrt(3.0) / 2;  // centre to a flat side
+    // Across the corners the extent is the radius; across the flats, half_flat. A row at
+    // distance d from the centre spans the flats' width until the slanted sides close it in.
+    const double tall = turned ? half_flat : radius;
+    for (int y = static_cast<int>(std::floor(cy - tall));
+         y <= static_cast<int>(std::ceil(cy + tall)); ++y) {
+        double d = std::abs(y + 0.5 - cy);
+        double half = turned ? (d > half_flat ? -1 : radius - d / std::sqrt(3.0))
+                             : std::min(half_flat, (radius - d) * std::sqrt(3.0));
+        if (half < 0) continue;
+        image.set_span(y, static_cast<int>(std::ceil(cx - half - 0.5)),
+                       static_cast<int>(std::floor(cx + half - 0.5)) + 1, true);
+    }
+}
+
+// The dots whose centres lie between the circles of radius inner and outer around (cx, cy),
+// black or (black false) white.
+static void fill_ring(Bitmap& image, double cx, double cy, double inner, double outer, bool black) {
+    for (int y = static_cast<int>(std::floor(cy - outer));
+         y <= static_cast<int>(std::ceil(cy + outer)); ++y) {
+        double d = y + 0.5 - cy;
+        if (std::abs(d) > outer) continue;
+        double out = std::sqrt(outer * outer - d * d);
+        double in = std::abs(d) < inner ? std::sqrt(inner * inner - d * d) : -1;
+        auto span = [&](double from, double to) {
+            image.set_span(y, static_cast<int>(std::ceil(from - 0.5)),
+                           static_cast<int>(std::floor(to - 0.5)) + 1, black);
+        };
+        if (in < 0) {
+            span(cx - out, cx + out);
+        } else {
+            span(cx - out, cx - in);
+            span(cx + in, cx + out);
+        }
+    }
+}
+
 static Symbol encode_maxicode(const CarrierMessage& carrier, const MaxiCodeOptions& options,
                               int dpi) {
     Symbol result;
@@ -125,29 +165,24 @@ static Symbol encode_maxicode(const CarrierMessage& carrier, const MaxiCodeOptio
         symbol->primary[primary.size()] = '\0';
     }
     if (result.error = encode(*symbol, carrier.message); !result.error.empty()) return result;
-    // The printed symbol is 1.11 in wide; zint draws MaxiCode at a fixed size per unit of scale.
-    symbol->scale = 1.0f;
-    if (ZBarcode_Buffer(symbol.get(), 0) >= ZINT_ERROR || symbol->bitmap_width <= 0) {
+    // zint lays the hexagons and the bullseye out as shapes; they are drawn here straight at the
+    // printed size, 1.11 in wide, rather than rasterised by zint at its own size and resampled.
+    if (ZBarcode_Buffer_Vector(symbol.get(), 0) >= ZINT_ERROR || !symbol->vector ||
+        symbol->vector->width <= 0) {
         result.error = symbol->errtxt;
         return result;
     }
-    int target_width = static_cast<int>(std::lround(1.11 * dpi));
-    int target_height = static_cast<int>(std::lround(static_cast<double>(target_width) *
-                                                     symbol->bitmap_height / symbol->bitmap_width));
-    result.image = Bitmap(target_width, target_height);
-    std::vector<int> source_column(static_cast<std::size_t>(target_width));
-    for (int x = 0; x < target_width; ++x) source_column[x] = x * symbol->bitmap_width / target_width;
-    // Nearest neighbour: a row that samples the same source row as the one above is its copy.
-    for (int y = 0, previous = -1; y < target_height; ++y) {
-        int sy = y * symbol->bitmap_height / target_height;
-        if (sy == previous) {
-            result.image.copy_row(y - 1, y);
-            continue;
-        }
-        previous = sy;
-        const unsigned char* rgb = symbol->bitmap + 3L * sy * symbol->bitmap_width;
-        for (int x = 0; x < target_width; ++x)
-            if (rgb[3 * source_column[x]] < 128) result.image.set(x, y, true);
+    const zint_vector& shapes = *symbol->vector;
+    const double scale = std::round(1.11 * dpi) / static_cast<double>(shapes.width);
+    result.image = Bitmap(static_cast<int>(std::lround(shapes.width * scale)),
+                          static_cast<int>(std::lround(shapes.height * scale)));
+    for (const zint_vector_hexagon* h = shapes.hexagons; h; h = h->next)
+        fill_hexagon(result.image, h->x * scale, h->y * scale, h->diameter * scale / 2,
+                     h->rotation == 90 || h->rotation == 270);
+    for (const zint_vector_circle* c = shapes.circles; c; c = c->next) {
+        double radius = c->diameter * scale / 2, half_width = c->width * scale / 2;
+        fill_ring(result.image, c->x * scale, c->y * scale, c->width > 0 ? radius - half_width : 0,
+                  radius + half_width, c->colour == 0);
     }
     return result;
 }
