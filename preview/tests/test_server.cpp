@@ -30,6 +30,21 @@ TEST_F(Loopback, WritesEachLabelWhileTheJobIsStillArriving) {
     EXPECT_NE(log.find("2 labels (copies: 1 2)"), std::string::npos) << log;
 }
 
+// A label printed without clearing the buffer first carries the dots of the one before it.
+TEST_F(Loopback, PrintsOverTheLabelBeforeWithoutAClear) {
+    start();
+    const std::string job =
+        with_header(driver_lines({"A10,10,0,3,1,1,N,\"first\"", "P1", "LO0,0,50,50", "P1"}));
+    Client client(port);
+    ASSERT_TRUE(client.send_all(job));
+    client.close_now();
+    ASSERT_TRUE(wait([&] { return jobs_ended == 1; }));
+    Job expected = run(job);
+    EXPECT_GT(expected.labels[1].image.black_count(), expected.labels[0].image.black_count());
+    EXPECT_TRUE(read_png(job_file(1, 1)) == expected.labels[0].image);
+    EXPECT_TRUE(read_png(job_file(1, 2)) == expected.labels[1].image);
+}
+
 // A job ends when its sender closes, at the byte cap (a job of exactly the cap is whole) or when
 // its sender falls silent; a job of garbage gets warnings (a run of alike ones folded into one)
 // and the note on its label's length, and the server goes on.
