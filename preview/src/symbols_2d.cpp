@@ -105,21 +105,21 @@ static Symbol encode_pdf417(std::string_view data, const Pdf417Options& options)
                          std::max(1, options.row_height), 0, false, "PDF417");
 }
 
+// The dots of row y whose centres lie between from and to.
+static void fill_between(Bitmap& image, int y, double from, double to, bool black) {
+    image.set_span(y, static_cast<int>(std::ceil(from - 0.5)),
+                   static_cast<int>(std::floor(to - 0.5)) + 1, black);
+}
+
 // The dots whose centres fall inside a regular hexagon of the given circumradius centred on
-// (cx, cy), its corners up and down (or, turned, left and right), a span per row.
-static void fill_hexagon(Bitmap& image, double cx, double cy, double radius, bool turned) {
+// (cx, cy), its corners up and down as zint lays out an unturned symbol, a span per row: a row
+// at distance d from the centre spans the flats' width until the slanted sides close it in.
+static void fill_hexagon(Bitmap& image, double cx, double cy, double radius) {
     const double half_flat = radius * std::sqrt(3.0) / 2;  // centre to a flat side
-    // Across the corners the extent is the radius; across the flats, half_flat. A row at
-    // distance d from the centre spans the flats' width until the slanted sides close it in.
-    const double tall = turned ? half_flat : radius;
-    for (int y = static_cast<int>(std::floor(cy - tall));
-         y <= static_cast<int>(std::ceil(cy + tall)); ++y) {
-        double d = std::abs(y + 0.5 - cy);
-        double half = turned ? (d > half_flat ? -1 : radius - d / std::sqrt(3.0))
-                             : std::min(half_flat, (radius - d) * std::sqrt(3.0));
-        if (half < 0) continue;
-        image.set_span(y, static_cast<int>(std::ceil(cx - half - 0.5)),
-                       static_cast<int>(std::floor(cx + half - 0.5)) + 1, true);
+    for (int y = static_cast<int>(std::floor(cy - radius));
+         y <= static_cast<int>(std::ceil(cy + radius)); ++y) {
+        double half = std::min(half_flat, (radius - std::abs(y + 0.5 - cy)) * std::sqrt(3.0));
+        if (half >= 0) fill_between(image, y, cx - half, cx + half, true);
     }
 }
 
@@ -131,17 +131,13 @@ static void fill_ring(Bitmap& image, double cx, double cy, double inner, double 
         double d = y + 0.5 - cy;
         if (std::abs(d) > outer) continue;
         double out = std::sqrt(outer * outer - d * d);
-        double in = std::abs(d) < inner ? std::sqrt(inner * inner - d * d) : -1;
-        auto span = [&](double from, double to) {
-            image.set_span(y, static_cast<int>(std::ceil(from - 0.5)),
-                           static_cast<int>(std::floor(to - 0.5)) + 1, black);
-        };
-        if (in < 0) {
-            span(cx - out, cx + out);
-        } else {
-            span(cx - out, cx - in);
-            span(cx + in, cx + out);
+        if (std::abs(d) >= inner) {
+            fill_between(image, y, cx - out, cx + out, black);
+            continue;
         }
+        double in = std::sqrt(inner * inner - d * d);
+        fill_between(image, y, cx - out, cx - in, black);
+        fill_between(image, y, cx + in, cx + out, black);
     }
 }
 
@@ -177,8 +173,7 @@ static Symbol encode_maxicode(const CarrierMessage& carrier, const MaxiCodeOptio
     result.image = Bitmap(static_cast<int>(std::lround(shapes.width * scale)),
                           static_cast<int>(std::lround(shapes.height * scale)));
     for (const zint_vector_hexagon* h = shapes.hexagons; h; h = h->next)
-        fill_hexagon(result.image, h->x * scale, h->y * scale, h->diameter * scale / 2,
-                     h->rotation == 90 || h->rotation == 270);
+        fill_hexagon(result.image, h->x * scale, h->y * scale, h->diameter * scale / 2);
     for (const zint_vector_circle* c = shapes.circles; c; c = c->next) {
         double radius = c->diameter * scale / 2, half_width = c->width * scale / 2;
         fill_ring(result.image, c->x * scale, c->y * scale, c->width > 0 ? radius - half_width : 0,
