@@ -8,9 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iostream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,7 +25,8 @@ constexpr int exit_failure = 1;
 constexpr int exit_usage = 2;
 
 constexpr const char* usage =
-    "usage: eplview render IN.epl|- [-o OUT.png|OUT.pdf | --out-dir DIR] [LABEL]\n"
+    "usage: eplview render IN.epl|- [-o OUT.png|OUT.pdf | -o - [--format png|pdf] | --out-dir DIR]\n"
+    "                      [LABEL]\n"
     "       eplview lint IN.epl|- [--strict] [LABEL]\n"
     "       eplview serve [--listen ADDR:PORT] [--out DIR] [--max-bytes N] [--idle-seconds N]\n"
     "                     [--memory BYTES] [FAULT ...] [LABEL]\n"
@@ -37,12 +35,24 @@ constexpr const char* usage =
     "       --drop-at-label N | --answer-delay MS\n"
     "       (kill -USR1 clears every fault with a new roll; kill -USR2 opens the head)\n"
     "LABEL: [--dpi 203|300] [--size WIDTHxLENGTH[in|mm] | --width DOTS] [--as-fed]\n"
-    "       (- reads standard input; render - needs -o)\n";
+    "       (- reads standard input; render - needs -o; -o - writes standard output)\n";
 
 constexpr const char* standard_input = "-";
 
+// eplview speaks through C's stdio: C++'s streams would set up their locales at every start, a
+// third of a millisecond that a preview rendered on every keystroke would pay each time.
+void say(std::FILE* to, const std::string& text) { std::fputs(text.c_str(), to); }
+
+// For lines that a watching program waits for (the virtual printer's).
+void say_now(std::FILE* to, const std::string& text) {
+    say(to, text);
+    std::fflush(to);
+}
+constexpr const char* standard_output = "-";
+
 struct Arguments {
     std::string command, input, output, out_dir, listen = "127.0.0.1:9100";
+    std::string format;  // --format: what -o - writes, png (the default) or pdf
     std::string size;  // --size as given; read once the resolution is known
     bool strict = false;
     eplview::Options options;
@@ -126,6 +136,9 @@ bool take_option(Arguments& args, const std::string& arg, const std::string& val
         args.out_dir = value;
     } else if (arg == "--listen") {
         args.listen = value;
+    } else if (arg == "--format") {
+        if (value != "png" && value != "pdf") return false;
+        args.format = value;
     } else {
         return take_label_option(args, arg, value) || take_server_option(args, arg, value);
     }
@@ -161,7 +174,7 @@ std::optional<Arguments> parse_arguments(int argc, char** argv) {
 }
 
 // A command line whose parts fit together: render and lint read a stream, render from standard
-// input names its output, and standard output keeps the list of files and the summary.
+// input names its output, and --format says only what standard output is to hold.
 bool consistent(const Arguments& args) {
     bool render = args.command == "render";
     if (render || args.command == "lint") {
@@ -170,8 +183,10 @@ bool consistent(const Arguments& args) {
         return false;
     }
     bool from_input = args.input == standard_input;
-    return !render || ((args.output.empty() || args.out_dir.empty()) &&
-                       (!from_input || !args.output.empty()) && args.output != standard_input);
+    bool to_output = args.output == standard_output;
+    if (!args.format.empty() && !(render && to_output)) return false;
+    return !render ||
+           ((args.output.empty() || args.out_dir.empty()) && (!from_input || !args.output.empty()));
 }
 
 bool is_pdf(const std::string& path) {
@@ -181,21 +196,27 @@ bool is_pdf(const std::string& path) {
     return extension == ".pdf";
 }
 
-// Standard input as it comes, every byte: a stream is binary (GW rasters, PCX files).
-std::optional<std::vector<std::uint8_t>> read_standard_input() {
-    std::vector<std::uint8_t> bytes;
-    std::uint8_t chunk[65536];
-    while (std::size_t got = std::fread(chunk, 1, sizeof chunk, stdin))
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    if (std::ferror(stdin)) return std::nullopt;
+// A file as it comes, every byte: a stream is binary (GW rasters, PCX files). It is read straight
+// into its buffer, which doubles as it fills.
+std::optional<std::vector<std::uint8_t>> read_all(std::FILE* file) {
+    std::vector<std::uint8_t> bytes(16384);
+    std::size_t size = 0;
+    while (std::size_t got = std::fread(bytes.data() + size, 1, bytes.size() - size, file)) {
+        size += got;
+        if (size == bytes.size()) bytes.resize(2 * size);
+    }
+    if (std::ferror(file)) return std::nullopt;
+    bytes.resize(size);
     return bytes;
 }
 
 std::optional<std::vector<std::uint8_t>> read_file(const std::string& path) {
-    if (path == standard_input) return read_standard_input();
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+    if (path == standard_input) return read_all(stdin);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return std::nullopt;
+    auto bytes = read_all(file);
+    std::fclose(file);
+    return bytes;
 }
 
 // The name the input goes by in messages.
@@ -219,17 +240,17 @@ std::string label_path(const Arguments& args, std::size_t index, std::size_t cou
 std::optional<eplview::Job> interpret_input(const Arguments& args) {
     auto bytes = read_file(args.input);
     if (!bytes) {
-        std::cerr << "eplview: cannot read " << input_name(args) << "\n";
+        say(stderr, "eplview: cannot read " + input_name(args) + "\n");
         return std::nullopt;
     }
     eplview::Job job = eplview::interpret(*bytes, args.options);
     std::string name = input_name(args);
     for (const auto& warning : job.warnings)
-        std::cerr << name << ":" << warning.line << ": warning (byte " << warning.offset
-                  << "): " << warning.message << "\n";
+        say(stderr, name + ":" + std::to_string(warning.line) + ": warning (byte " +
+                        std::to_string(warning.offset) + "): " + warning.message + "\n");
     for (const auto& note : job.notes)
-        std::cerr << name << ":" << note.line << ": note (byte " << note.offset
-                  << "): " << note.message << "\n";
+        say(stderr, name + ":" + std::to_string(note.line) + ": note (byte " +
+                        std::to_string(note.offset) + "): " + note.message + "\n");
     return job;
 }
 
@@ -238,19 +259,22 @@ bool make_output_folder(const std::string& folder) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error)
-        std::cerr << "eplview: cannot write into " << folder << ": " << error.message() << "\n";
+        say(stderr, "eplview: cannot write into " + folder + ": " + error.message() + "\n");
     return !error;
+}
+
+std::string copies_note(const eplview::Label& label) {
+    return " (" + std::to_string(label.copies) + " copies)\n";
 }
 
 // Every label a page of one PDF file, listed with its copies.
 int write_pages(const Arguments& args, const eplview::Job& job) {
     if (!eplview::write_pdf(job.labels, job.summary.dpi, args.output)) {
-        std::cerr << "eplview: cannot write " << args.output << "\n";
+        say(stderr, "eplview: cannot write " + args.output + "\n");
         return exit_failure;
     }
     for (std::size_t i = 0; i < job.labels.size(); ++i)
-        std::cout << args.output << " page " << i + 1 << " (" << job.labels[i].copies
-                  << " copies)\n";
+        say(stdout, args.output + " page " + std::to_string(i + 1) + copies_note(job.labels[i]));
     return exit_ok;
 }
 
@@ -261,25 +285,52 @@ int write_images(const Arguments& args, const eplview::Job& job) {
     for (std::size_t i = 0; i < job.labels.size(); ++i) {
         std::string path = label_path(args, i, job.labels.size());
         if (!eplview::write_png(job.labels[i].image, job.summary.dpi, path)) {
-            std::cerr << "eplview: cannot write " << path << "\n";
+            say(stderr, "eplview: cannot write " + path + "\n");
             status = exit_failure;
             continue;
         }
-        std::cout << path << " (" << job.labels[i].copies << " copies)\n";
+        say(stdout, path + copies_note(job.labels[i]));
     }
     return status;
+}
+
+// The image itself on standard output, for a pipeline; the list and the summary then go to
+// standard error. A PNG holds one label, so a job of several needs --format pdf or files.
+int write_to_output(const Arguments& args, const eplview::Job& job) {
+    bool pdf = args.format == "pdf";
+    if (!pdf && job.labels.size() > 1) {
+        say(stderr, "eplview: " + input_name(args) + " prints " +
+                        std::to_string(job.labels.size()) +
+                        " labels and a PNG holds one: use --format pdf, -o FILE or --out-dir\n");
+        return exit_failure;
+    }
+    std::vector<std::uint8_t> bytes = pdf ? eplview::encode_pdf(job.labels, job.summary.dpi)
+                                          : eplview::encode_png(job.labels[0].image,
+                                                                job.summary.dpi);
+    if (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
+        std::fflush(stdout) != 0) {
+        say(stderr, "eplview: cannot write standard output\n");
+        return exit_failure;
+    }
+    for (std::size_t i = 0; i < job.labels.size(); ++i)
+        say(stderr, (pdf ? "stdout page " + std::to_string(i + 1) : std::string("stdout")) +
+                        copies_note(job.labels[i]));
+    return exit_ok;
 }
 
 int render(const Arguments& args) {
     auto interpreted = interpret_input(args);
     if (!interpreted) return exit_failure;
     const eplview::Job& job = *interpreted;
+    bool to_output = args.output == standard_output;
     int status = exit_ok;
     if (job.labels.empty())
-        std::cerr << "eplview: " << input_name(args) << " prints no label\n";
+        say(stderr, "eplview: " + input_name(args) + " prints no label\n");
+    else if (to_output)
+        status = write_to_output(args, job);
     else
         status = is_pdf(args.output) ? write_pages(args, job) : write_images(args, job);
-    std::cout << eplview::summary_text(job.summary);
+    say(to_output ? stderr : stdout, eplview::summary_text(job.summary));
     return status;
 }
 
@@ -287,8 +338,8 @@ int lint(const Arguments& args) {
     auto interpreted = interpret_input(args);
     if (!interpreted) return exit_failure;
     const eplview::Job& job = *interpreted;
-    std::cout << input_name(args) << ": " << eplview::warning_count(job) << " warnings, "
-              << job.labels.size() << " labels\n";
+    say(stdout, input_name(args) + ": " + std::to_string(eplview::warning_count(job)) +
+                    " warnings, " + std::to_string(job.labels.size()) + " labels\n");
     return args.strict && !job.warnings.empty() ? exit_failure : exit_ok;
 }
 
@@ -313,7 +364,7 @@ int serve(const Arguments& args) {
                     ? std::nullopt
                     : eplview::whole_number(args.listen.substr(colon + 1), 0, 65535);
     if (!port) {
-        std::cerr << usage;
+        say(stderr, usage);
         return exit_usage;
     }
     options.address = args.listen.substr(0, colon);
@@ -326,10 +377,10 @@ int serve(const Arguments& args) {
     options.answer_delay_ms = args.answer_delay_ms;
     if (!options.out_dir.empty() && !make_output_folder(options.out_dir)) return exit_failure;
     eplview::VirtualPrinter printer(
-        options, [](const std::string& line) { std::cout << line << std::endl; });
+        options, [](const std::string& line) { say_now(stdout, line + "\n"); });
     std::string error;
     if (!printer.listen(error)) {
-        std::cerr << "eplview: cannot listen on " << error << "\n";
+        say(stderr, "eplview: cannot listen on " + error + "\n");
         return exit_failure;
     }
     running_printer = &printer;
@@ -338,10 +389,11 @@ int serve(const Arguments& args) {
     std::signal(SIGUSR1, on_clear_signal);
     std::signal(SIGUSR2, on_open_head_signal);
     std::signal(SIGPIPE, SIG_IGN);
-    std::cout << "eplview: listening on " << options.address << ":" << printer.port() << std::endl;
+    say_now(stdout, "eplview: listening on " + options.address + ":" +
+                        std::to_string(printer.port()) + "\n");
     printer.run();
     running_printer = nullptr;
-    std::cout << "eplview: stopped after " << printer.jobs_done() << " jobs" << std::endl;
+    say_now(stdout, "eplview: stopped after " + std::to_string(printer.jobs_done()) + " jobs\n");
     return exit_ok;
 }
 
@@ -352,8 +404,7 @@ int web(char** argv) {
         std::filesystem::read_symlink("/proc/self/exe", error).parent_path() / "eplview-web";
     argv[1] = const_cast<char*>(program.c_str());
     execv(program.c_str(), argv + 1);
-    std::cerr << "eplview: cannot start " << program.string() << ": " << std::strerror(errno)
-              << "\n";
+    say(stderr, "eplview: cannot start " + program.string() + ": " + std::strerror(errno) + "\n");
     return exit_failure;
 }
 
@@ -363,7 +414,7 @@ int main(int argc, char** argv) {
     if (argc >= 2 && std::string_view(argv[1]) == "web") return web(argv);
     auto args = parse_arguments(argc, argv);
     if (!args || !consistent(*args)) {
-        std::cerr << usage;
+        say(stderr, usage);
         return exit_usage;
     }
     if (args->command == "render") return render(*args);

@@ -33,6 +33,8 @@ TEST_F(Program, RendersEachLabelUnderTheGivenNameOrNumbered) {
     EXPECT_TRUE(read_png((dir / "out.png").string()) == run(one).labels[0].image);
     ASSERT_EQ(eplview("render two.epl --out-dir png --dpi 300"), 0);
     EXPECT_TRUE(read_png((dir / "png/two-1.png").string()) == run(two, {300, 0}).labels[0].image);
+    ASSERT_EQ(eplview("render - -o - <one.epl"), 0);
+    EXPECT_TRUE(read_png((dir / "stdout").string()) == run(one).labels[0].image);
     ASSERT_EQ(eplview("render blank.epl --size 1x2in --dpi 300"), 0);
     EXPECT_TRUE(read_png((dir / "blank.png").string()) == Bitmap(300, 2 * 300));
     // The library cuts a width its caller chose, which the command line refuses.
@@ -67,6 +69,8 @@ TEST_F(Program, WritesEachLabelAsAPdfPageDotForDot) {
         SCOPED_TRACE(dpi);
         ASSERT_EQ(eplview("render in.epl -o out.pdf --dpi " + dpi), 0);
         ASSERT_EQ(eplview("render in.epl -o out.png --dpi " + dpi), 0);
+        ASSERT_EQ(eplview("render in.epl -o - --format pdf --dpi " + dpi), 0);
+        EXPECT_EQ(contents(dir / "stdout"), contents(dir / "out.pdf"));
         fs::remove_all(dir / "pages");
         fs::create_directory(dir / "pages");
         std::string pages = "pdftoppm -mono -r " + dpi + " '" + (dir / "out.pdf").string() + "' '" +
