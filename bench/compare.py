@@ -309,10 +309,9 @@ class Bench:
         options = f"PageSize={ship['size']} Resolution={DPI}dpi"
         ours, as_pdf, gs, image = interleaved(
             self.args.runs,
-            Timing([self.eplview, "render", str(ship["epl"]), "-o",
-                    str(self.work / "render-timed.png"), "--dpi", str(DPI)]),
-            Timing([self.eplview, "render", str(ship["epl"]), "-o",
-                    str(self.work / "render-timed.pdf"), "--dpi", str(DPI)]),
+            Timing([self.eplview, "render", str(ship["epl"]), "-o", "-", "--dpi", str(DPI)]),
+            Timing([self.eplview, "render", str(ship["epl"]), "-o", "-", "--format", "pdf",
+                    "--dpi", str(DPI)]),
             Timing([str(self.filters / "gstoraster"), "1", "bench", "bench", "1", options,
                     str(pdf)], env=env),
             Timing([str(self.filters / "imagetoraster"), "1", "bench", "bench", "1", options,
@@ -359,7 +358,7 @@ class Bench:
                 f"(gstoraster) {rf['gs']}, CUPS's own image rasteriser (imagetoraster, which the "
                 f"chain uses for a PNG) {rf['imagetoraster']}: "
                 f"{rf['imagetoraster'].cpu / rf['ours'].cpu:.1f}× eplview's time. The same "
-                f"render to a PDF file: {rf['pdf']}, {rf['pdf'].cpu / rf['ours'].cpu:.2f}× the "
+                f"render to a PDF: {rf['pdf']}, {rf['pdf'].cpu / rf['ours'].cpu:.2f}× the "
                 f"PNG's time (goal: at most {PDF_GOAL}×)."]
         return "\n".join(out)
 
