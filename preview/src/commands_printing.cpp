@@ -81,7 +81,12 @@ void print(Printer& printer, const Command& command, std::string_view rest) {
                                  static_cast<std::size_t>(buffer.height())
                            : buffer.packed().size();
     Label label;
-    label.image = turned ? turned_half(buffer) : buffer;
+    // Not one conditional expression: with the buffer a const lvalue, its result would be a const
+    // copy, copied once more into the label.
+    if (turned)
+        label.image = turned_half(buffer);
+    else
+        label.image = buffer;
     label.data = printer.drawn_data;
     label.copies = static_cast<int>(*copies);
     label.offset = command.offset;
