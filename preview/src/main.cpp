@@ -38,6 +38,7 @@ constexpr const char* usage =
     "       (- reads standard input; render - needs -o; -o - writes standard output)\n";
 
 constexpr const char* standard_input = "-";
+constexpr const char* standard_output = "-";
 
 // eplview speaks through C's stdio: C++'s streams would set up their locales at every start, a
 // third of a millisecond that a preview rendered on every keystroke would pay each time.
@@ -48,7 +49,6 @@ void say_now(std::FILE* to, const std::string& text) {
     say(to, text);
     std::fflush(to);
 }
-constexpr const char* standard_output = "-";
 
 struct Arguments {
     std::string command, input, output, out_dir, listen = "127.0.0.1:9100";
