@@ -62,8 +62,6 @@ class PcxDecoder {
     // Starts an image: geometry from its header, no run pending, first row.
     void start(const PcxGeometry& geometry) noexcept;
     [[nodiscard]] const PcxGeometry& geometry() const noexcept { return geometry_; }
-    // Raster bytes sent since start.
-    [[nodiscard]] std::uint32_t sent() const noexcept { return sent_; }
 
     // Decodes the next bytes of the scan lines; nothing is held back once it returns.
     void decode(std::span<const std::uint8_t> bytes, RasterSink sink) noexcept;
