@@ -267,14 +267,19 @@ std::string copies_note(const eplview::Label& label) {
     return " (" + std::to_string(label.copies) + " copies)\n";
 }
 
-// Every label a page of one PDF file, listed with its copies.
+// Every label as a page of the PDF called name, with its copies.
+void list_pages(std::FILE* to, const std::string& name, const eplview::Job& job) {
+    for (std::size_t i = 0; i < job.labels.size(); ++i)
+        say(to, name + " page " + std::to_string(i + 1) + copies_note(job.labels[i]));
+}
+
+// Every label a page of one PDF file.
 int write_pages(const Arguments& args, const eplview::Job& job) {
     if (!eplview::write_pdf(job.labels, job.summary.dpi, args.output)) {
         say(stderr, "eplview: cannot write " + args.output + "\n");
         return exit_failure;
     }
-    for (std::size_t i = 0; i < job.labels.size(); ++i)
-        say(stdout, args.output + " page " + std::to_string(i + 1) + copies_note(job.labels[i]));
+    list_pages(stdout, args.output, job);
     return exit_ok;
 }
 
@@ -312,9 +317,10 @@ int write_to_output(const Arguments& args, const eplview::Job& job) {
         say(stderr, "eplview: cannot write standard output\n");
         return exit_failure;
     }
-    for (std::size_t i = 0; i < job.labels.size(); ++i)
-        say(stderr, (pdf ? "stdout page " + std::to_string(i + 1) : std::string("stdout")) +
-                        copies_note(job.labels[i]));
+    if (pdf)
+        list_pages(stderr, "stdout", job);
+    else
+        say(stderr, "stdout" + copies_note(job.labels[0]));
     return exit_ok;
 }
 
